@@ -1,0 +1,3 @@
+#include "EntityConfig.h"
+
+EntityConfig g_EntityConfig;

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QImage>
+#include <QMap>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+// The catalogue of entities that rooms may spawn: the game's entity file less the user's
+// blacklist, plus the user's custom entities, sorted by (type, variant, subtype), with icons.
+class EntityConfig {
+public:
+    struct Entity {
+        int type = 0;
+        int variant = 0;
+        int subtype = 0;
+        int bossID = -1;
+        std::string name;
+    };
+
+    static bool EntityCompare(const Entity& a, const Entity& b);
+
+    EntityConfig();
+    ~EntityConfig();
+
+    // Rebuilds the catalogue and loads the icons; returns the warnings, empty when none.
+    QString Load(const QString& entitiesPath, const QString& blacklistPath,
+                 const QString& customPath);
+
+    // Exact match, else (type, variant, 0), else (type, 0, 0); null when none matches.
+    const Entity* GetEntity(int type, int variant, int subtype) const;
+    std::vector<Entity> GetEntityVariants(int type) const;
+    std::vector<Entity>& GetAllEntities();
+
+    // The icon of exactly this triple, or a null image.
+    QImage& icon(int type, int variant, int subtype);
+
+private:
+    void loadIcons(QString& warnings);
+
+    std::vector<Entity> entities;
+    QMap<int, QImage> icons;
+};
+
+extern EntityConfig g_EntityConfig;

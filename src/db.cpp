@@ -1,0 +1,1222 @@
+#include "db.h"
+
+#include "EntityConfig.h"
+#include "main.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMessageBox>
+#include <QRegExp>
+#include <QSaveFile>
+#include <QSet>
+#include <QSettings>
+#include <QTextCodec>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+// Room record
+
+Room::Door::Door(int x, int y, bool exists)
+    : x(qint16(x))
+    , y(qint16(y))
+    , exists(exists) {}
+
+void Room::setChanged(bool changed) {
+    this->changed = changed;
+}
+
+bool Room::hasUnsavedChanges() const {
+    return changed;
+}
+
+Room::Spawn& Room::getSpawn(int x, int y) {
+    for (Spawn& spawn : spawns) {
+        if (spawn.x == x && spawn.y == y)
+            return spawn;
+    }
+    Spawn spawn;
+    spawn.x = qint16(x);
+    spawn.y = qint16(y);
+    spawns.append(spawn);
+    return spawns.last();
+}
+
+void Room::setSpawn(int x, int y, const Spawn& s) {
+    for (Spawn& spawn : spawns) {
+        if (spawn.x == x && spawn.y == y) {
+            spawn.entries = s.entries;
+            return;
+        }
+    }
+    Spawn copy = s;
+    copy.x = qint16(x);
+    copy.y = qint16(y);
+    spawns.append(copy);
+}
+
+bool Room::operator<(const Room& other) const {
+    if (type != other.type)
+        return type < other.type;
+    return variant < other.variant;
+}
+
+void registerRoomMetaTypes() {
+    qRegisterMetaType<Room>("Room");
+    qRegisterMetaType<Room::Spawn>("Room::Spawn");
+    qRegisterMetaType<Room::Entry>("Room::Entry");
+}
+
+namespace {
+// Item models hand rooms out in QVariants, so the types are registered before any model runs.
+const bool roomMetaTypesRegistered = (registerRoomMetaTypes(), true);
+} // namespace
+
+bool SortRoomEntries(const Room::Entry& a, const Room::Entry& b) {
+    return a.weight > b.weight;
+}
+
+uint qHash(const QPoint& point) {
+    return uint(point.x()) ^ uint(point.y());
+}
+
+// Shapes and grid
+
+QSize roomShapeGridSize(int shape) {
+    switch (shape) {
+    case RoomShape1x1:
+    case RoomShape1x1H:
+    case RoomShape1x1V:
+        return QSize(13, 7);
+    case RoomShape1x2:
+    case RoomShape1x2V:
+        return QSize(13, 14);
+    case RoomShape2x1:
+    case RoomShape2x1H:
+        return QSize(26, 7);
+    case RoomShape2x2:
+    case RoomShapeLTL:
+    case RoomShapeLTR:
+    case RoomShapeLBL:
+    case RoomShapeLBR:
+        return QSize(26, 14);
+    default:
+        return QSize();
+    }
+}
+
+namespace {
+
+int fullRectangleCell(int width, int height, int x, int y) {
+    if (x == -1 || x == width || y == -1 || y == height)
+        return CellWall;
+    return CellFloor;
+}
+
+// A band of floor `first`..`last` across the room, with a wall line on either side of it.
+// `along` is the coordinate running the length of the band, `across` the other one.
+int bandCell(int along, int alongSize, int across, int first, int last) {
+    if (across == first - 1 || across == last + 1)
+        return CellWall;
+    if (across < first || across > last)
+        return CellOutside;
+    return (along == -1 || along == alongSize) ? CellWall : CellFloor;
+}
+
+struct Notch {
+    bool inside;
+    int column;
+    int row;
+};
+
+// The missing quarter of an L shape, with the wall column and row that close it off.
+Notch lShapeNotch(int shape, int width, int height, int x, int y) {
+    const int hw = width / 2;
+    const int hh = height / 2;
+    switch (shape) {
+    case RoomShapeLTL:
+        return {x < hw && y < hh, hw - 1, hh - 1};
+    case RoomShapeLTR:
+        return {x >= hw && y < hh, hw, hh - 1};
+    case RoomShapeLBL:
+        return {x < hw && y >= hh, hw - 1, hh};
+    default:
+        return {x >= hw && y >= hh, hw, hh};
+    }
+}
+
+} // namespace
+
+int roomCellType(int shape, int width, int height, int x, int y) {
+    if (x < -1 || x > width || y < -1 || y > height)
+        return CellOutside;
+    switch (shape) {
+    case RoomShape1x1:
+    case RoomShape1x2:
+    case RoomShape2x1:
+    case RoomShape2x2:
+        return fullRectangleCell(width, height, x, y);
+    case RoomShape1x1H:
+    case RoomShape2x1H:
+        return bandCell(x, width, y, height / 3, (2 * height) / 3);
+    case RoomShape1x1V:
+    case RoomShape1x2V:
+        return bandCell(y, height, x, width / 3, (2 * width) / 3);
+    case RoomShapeLTL:
+    case RoomShapeLTR:
+    case RoomShapeLBL:
+    case RoomShapeLBR: {
+        const Notch notch = lShapeNotch(shape, width, height, x, y);
+        if (!notch.inside)
+            return fullRectangleCell(width, height, x, y);
+        return (x == notch.column || y == notch.row) ? CellWall : CellOutside;
+    }
+    default:
+        return CellOutside;
+    }
+}
+
+void Room::resize(int newWidth, int newHeight) {
+    width = quint8(newWidth);
+    height = quint8(newHeight);
+    const int w = width;
+    const int h = height;
+    const int hw = w / 2;
+    const int hh = h / 2;
+
+    QSet<QPoint> doorSlots;
+    if (shape != RoomShape1x1V && shape != RoomShape1x2V && h >= 4) {
+        for (int y = 3; y < h; y += 7) {
+            const bool leftMoved =
+                (shape == RoomShapeLTL && y == 3) || (shape == RoomShapeLBL && y == 10);
+            const bool rightMoved =
+                (shape == RoomShapeLTR && y == 3) || (shape == RoomShapeLBR && y == 10);
+            doorSlots.insert(QPoint(leftMoved ? hw - 1 : -1, y));
+            doorSlots.insert(QPoint(rightMoved ? hw : w, y));
+        }
+    }
+    if (shape != RoomShape1x1H && shape != RoomShape2x1H && w >= 7) {
+        for (int x = 6; x < w; x += 13) {
+            const bool topMoved =
+                (shape == RoomShapeLTL && x == 6) || (shape == RoomShapeLTR && x == 19);
+            const bool bottomMoved =
+                (shape == RoomShapeLBL && x == 6) || (shape == RoomShapeLBR && x == 19);
+            doorSlots.insert(QPoint(x, topMoved ? hh - 1 : -1));
+            doorSlots.insert(QPoint(x, bottomMoved ? hh : h));
+        }
+    }
+
+    for (auto door = doors.begin(); door != doors.end();) {
+        if (doorSlots.remove(QPoint(door->x, door->y)))
+            ++door;
+        else
+            door = doors.erase(door);
+    }
+    for (const QPoint& slot : qAsConst(doorSlots))
+        doors.append(Door(slot.x(), slot.y(), true));
+}
+
+// Stage
+
+Stage::Stage(QObject* parent)
+    : QObject(parent)
+    , model(new RoomListModel(rooms)) {}
+
+Stage::~Stage() {
+    delete model;
+}
+
+RoomListModel* Stage::getModel() {
+    return model;
+}
+
+void Stage::setChanged(bool changed) {
+    this->changed = changed;
+}
+
+bool Stage::hasUnsavedChanges() const {
+    return changed;
+}
+
+void Stage::clearChanged() {
+    changed = false;
+    for (Room& room : rooms)
+        room.setChanged(false);
+}
+
+int Stage::nextRoomVariant(int type, int start) {
+    QSet<quint32> used;
+    for (const Room& room : qAsConst(rooms)) {
+        if (room.type == quint32(type))
+            used.insert(room.variant);
+    }
+    quint32 variant = quint32(start);
+    while (used.contains(variant))
+        ++variant;
+    return int(variant);
+}
+
+// Stage XML
+
+namespace {
+
+void setWeightAttribute(pugi::xml_node node, float weight) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", double(weight));
+    node.append_attribute("weight").set_value(text);
+}
+
+bool spawnInWritableArea(const Room& room, const Room::Spawn& spawn) {
+    return spawn.x >= -1 && spawn.y >= -1 && spawn.x <= int(room.width) &&
+           spawn.y <= int(room.height);
+}
+
+// Room type, variant and subtype are written as unsigned 32-bit numbers; reading them through
+// 64 bits keeps values above 2^31 intact while negative text still wraps as a 32-bit integer.
+quint32 readUnsigned32(pugi::xml_attribute attribute) {
+    return quint32(attribute.as_llong());
+}
+
+class StringWriter : public pugi::xml_writer {
+public:
+    void write(const void* data, size_t size) override {
+        bytes.append(static_cast<const char*>(data), int(size));
+    }
+    QByteArray bytes;
+};
+
+Room readXmlRoom(pugi::xml_node node) {
+    Room room;
+    room.type = readUnsigned32(node.attribute("type"));
+    room.variant = readUnsigned32(node.attribute("variant"));
+    room.subtype = readUnsigned32(node.attribute("subtype"));
+    room.difficulty = quint8(node.attribute("difficulty").as_int());
+    room.name = QString::fromUtf8(node.attribute("name").value());
+    room.weight = float(node.attribute("weight").as_double());
+
+    for (pugi::xml_node door = node.child("door"); door; door = door.next_sibling("door")) {
+        room.doors.append(Room::Door(qint16(door.attribute("x").as_int()),
+                                     qint16(door.attribute("y").as_int()),
+                                     door.attribute("exists").as_bool()));
+    }
+    for (pugi::xml_node spawnNode = node.child("spawn"); spawnNode;
+         spawnNode = spawnNode.next_sibling("spawn")) {
+        Room::Spawn spawn;
+        spawn.x = qint16(spawnNode.attribute("x").as_int());
+        spawn.y = qint16(spawnNode.attribute("y").as_int());
+        for (pugi::xml_node entity = spawnNode.child("entity"); entity;
+             entity = entity.next_sibling("entity")) {
+            Room::Entry entry;
+            entry.type = quint16(entity.attribute("type").as_int());
+            entry.variant = quint16(entity.attribute("variant").as_int());
+            entry.subtype = quint16(entity.attribute("subtype").as_int());
+            entry.weight = float(entity.attribute("weight").as_double());
+            spawn.entries.append(entry);
+        }
+        room.spawns.append(spawn);
+    }
+
+    room.shape = quint8(node.attribute("shape").as_int());
+    room.width = quint8(node.attribute("width").as_int());
+    room.height = quint8(node.attribute("height").as_int());
+    if (room.shape == RoomShapeNone) {
+        for (int shape : {RoomShape1x1, RoomShape2x1, RoomShape1x2, RoomShape2x2}) {
+            if (roomShapeGridSize(shape) == QSize(room.width, room.height))
+                room.shape = quint8(shape);
+        }
+    }
+    return room;
+}
+
+quint64 roomKey(const Room& room) {
+    return (quint64(room.type) << 32) | room.variant;
+}
+
+} // namespace
+
+void DB::append_xml_room(pugi::xml_node parent, const Room& room) {
+    pugi::xml_node node = parent.append_child("room");
+    node.append_attribute("type").set_value(room.type);
+    node.append_attribute("variant").set_value(room.variant);
+    node.append_attribute("subtype").set_value(room.subtype);
+    node.append_attribute("difficulty").set_value(unsigned(room.difficulty));
+    node.append_attribute("name").set_value(room.name.toUtf8().constData());
+    node.append_attribute("shape").set_value(unsigned(room.shape));
+    setWeightAttribute(node, room.weight);
+    node.append_attribute("width").set_value(unsigned(room.width));
+    node.append_attribute("height").set_value(unsigned(room.height));
+
+    for (const Room::Door& door : room.doors) {
+        pugi::xml_node doorNode = node.append_child("door");
+        doorNode.append_attribute("x").set_value(int(door.x));
+        doorNode.append_attribute("y").set_value(int(door.y));
+        doorNode.append_attribute("exists").set_value(door.exists ? 1 : 0);
+    }
+
+    for (const Room::Spawn& spawn : room.spawns) {
+        if (spawn.entries.isEmpty())
+            continue;
+        if (!spawnInWritableArea(room, spawn)) {
+            qDebug() << room.type << "." << room.variant << room.name
+                     << "not saving out of bounds spawn at" << spawn.x << spawn.y;
+            continue;
+        }
+        pugi::xml_node spawnNode = node.append_child("spawn");
+        spawnNode.append_attribute("x").set_value(int(spawn.x));
+        spawnNode.append_attribute("y").set_value(int(spawn.y));
+        for (const Room::Entry& entry : spawn.entries) {
+            pugi::xml_node entity = spawnNode.append_child("entity");
+            entity.append_attribute("type").set_value(unsigned(entry.type));
+            entity.append_attribute("variant").set_value(unsigned(entry.variant));
+            entity.append_attribute("subtype").set_value(unsigned(entry.subtype));
+            setWeightAttribute(entity, entry.weight);
+        }
+    }
+}
+
+bool DB::saveDocument(const pugi::xml_document& doc, const QString& path) {
+    StringWriter writer;
+    doc.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
+    // A save goes through a temporary file in the same folder that replaces the old file only
+    // once it is complete, so a failed write never leaves a truncated stage behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(writer.bytes) != writer.bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+void DB::saveRoom(const Room& room, const QString& path) {
+    pugi::xml_document doc;
+    append_xml_room(doc, room);
+    saveDocument(doc, path);
+}
+
+// Room type names
+
+QStringList DB::roomTypeStrings;
+
+namespace {
+
+// Reads a text file the way the editor's own lists are read: pieces of at most 255 bytes up to
+// each line end, each decoded as UTF-8 up to its first NUL byte and trimmed.
+template <typename Consumer> bool forEachTextPiece(const QString& path, Consumer consume) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    char buffer[256];
+    for (;;) {
+        const qint64 length = file.readLine(buffer, sizeof buffer);
+        if (length <= 0)
+            break;
+        consume(QString::fromUtf8(buffer, int(qstrnlen(buffer, size_t(length)))).trimmed());
+    }
+    return true;
+}
+
+} // namespace
+
+void DB::load_room_type_strings() {
+    roomTypeStrings.clear();
+    forEachTextPiece(g_prefix + QStringLiteral("rooms.txt"), [](const QString& line) {
+        if (!line.isEmpty())
+            roomTypeStrings.append(line);
+    });
+}
+
+// Catalogue
+
+namespace {
+
+QString resourcesSetting() {
+    return g_settings ? g_settings->value(QStringLiteral("resources/path")).toString() : QString();
+}
+
+QString cataloguePath() {
+    const QString resources = resourcesSetting();
+    return (resources.isEmpty() ? g_prefix : resources) + QStringLiteral("/stages.xml");
+}
+
+} // namespace
+
+DB::DB() {
+    load();
+}
+
+DB::~DB() {
+    qDeleteAll(stages);
+}
+
+void DB::load_stages() {
+    catalogueFailure.clear();
+    const QString path = cataloguePath();
+    pugi::xml_document doc;
+    const pugi::xml_parse_result result = doc.load_file(QFile::encodeName(path).constData());
+    if (!result) {
+        catalogueFailure =
+            QStringLiteral("%1 (%2)\n")
+                .arg(QDir::toNativeSeparators(path), QString::fromUtf8(result.description()));
+    }
+
+    qDeleteAll(stages);
+    stages.clear();
+    QSet<QString> paths;
+    const pugi::xml_node catalogue = doc.child("stages");
+    for (pugi::xml_node node = catalogue.child("stage"); node; node = node.next_sibling("stage")) {
+        auto* stage = new Stage;
+        stage->id = node.attribute("id").as_int();
+        stage->name = QString::fromUtf8(node.attribute("name").value());
+        stage->path = QString::fromUtf8(node.attribute("path").value());
+        if (paths.contains(stage->path)) {
+            qDebug() << "Skipping duplicate" << stage->path << "for" << stage->name;
+            delete stage;
+            continue;
+        }
+        paths.insert(stage->path);
+        stages.append(stage);
+    }
+}
+
+// Load and save
+
+QString DB::roomsFolder() {
+    const QString resources = resourcesSetting();
+    if (resources.isEmpty())
+        return g_prefix + QStringLiteral("velmire_data/");
+    return resources + QStringLiteral("/rooms/");
+}
+
+namespace {
+
+// Reads every room element of a stage file into the stage and renumbers rooms whose type and
+// variant are already taken in that file.
+void readStageRooms(Stage& stage, const pugi::xml_document& doc) {
+    const pugi::xml_node roomsNode = doc.child("rooms");
+    int count = 0;
+    for (pugi::xml_node node = roomsNode.child("room"); node; node = node.next_sibling("room"))
+        ++count;
+    stage.rooms.reserve(stage.rooms.size() + count);
+
+    RoomListModel* model = stage.getModel();
+    QSet<quint64> taken;
+    taken.reserve(count);
+    QList<int> duplicates;
+    for (pugi::xml_node node = roomsNode.child("room"); node; node = node.next_sibling("room")) {
+        const int row = model->rowCount();
+        model->insertRows(row, 1);
+        Room& room = stage.rooms[row];
+        room = readXmlRoom(node);
+        const quint64 key = roomKey(room);
+        if (taken.contains(key))
+            duplicates.append(row);
+        taken.insert(key);
+    }
+
+    for (int row : qAsConst(duplicates)) {
+        Room& room = stage.rooms[row];
+        const quint32 oldVariant = room.variant;
+        while (taken.contains(roomKey(room)))
+            ++room.variant;
+        qDebug() << "duplicate variant" << room.type << oldVariant << "->" << room.variant;
+        taken.insert(roomKey(room));
+    }
+}
+
+} // namespace
+
+QString DB::loadSilently() {
+    load_room_type_strings();
+    load_stages();
+
+    const QString folder = roomsFolder();
+    QString failures = catalogueFailure;
+    for (Stage* stage : qAsConst(stages)) {
+        qDebug() << "Loading" << (folder + stage->path) << "...";
+        const QString path = folder + stage->path.toLower();
+        pugi::xml_document doc;
+        const pugi::xml_parse_result result = doc.load_file(QFile::encodeName(path).constData());
+        if (!result) {
+            failures += QStringLiteral("%1 (%2)\n")
+                            .arg(stage->path.toLower(), QString::fromUtf8(result.description()));
+            continue;
+        }
+        readStageRooms(*stage, doc);
+        qDebug() << stage->rooms.size() << "Rooms loaded.";
+    }
+    if (failures.isEmpty())
+        return QString();
+    return QStringLiteral("Could not read some stages from XML files in %1.\nYou might want to "
+                          "import them from binary STB files (File->Import Binary...).\nBelow is "
+                          "a list of files that failed to load:\n")
+               .arg(folder) +
+           failures;
+}
+
+void DB::load() {
+    const QString warning = loadSilently();
+    if (!warning.isEmpty())
+        showWarning(warning);
+}
+
+QString DB::saveSilently() {
+    const QString folder = roomsFolder();
+    QString failures;
+    for (Stage* stage : qAsConst(stages)) {
+        if (!stage->hasUnsavedChanges())
+            continue;
+        qDebug() << "saving" << stage->path;
+        pugi::xml_document doc;
+        pugi::xml_node roomsNode = doc.append_child("rooms");
+        for (const Room& room : qAsConst(stage->rooms))
+            append_xml_room(roomsNode, room);
+        if (saveDocument(doc, folder + stage->path.toLower()))
+            stage->clearChanged();
+        else
+            failures += stage->path.toLower() + QLatin1Char('\n');
+    }
+    if (failures.isEmpty())
+        return QString();
+    return QStringLiteral("Could not write the following files in %1:\n").arg(folder) + failures;
+}
+
+void DB::save() {
+    const QString warning = saveSilently();
+    if (!warning.isEmpty())
+        showWarning(warning);
+}
+
+void DB::showWarning(const QString& text) {
+    QMessageBox::warning(nullptr, QStringLiteral("Warning"), text);
+}
+
+// Room repair
+
+void DB::fix_room(Room& room) {
+    if (room.type == 6) {
+        QString fixed = room.name;
+        fixed.remove(QRegExp(QStringLiteral("[ \\d]*$")));
+        if (fixed != room.name) {
+            qDebug().noquote()
+                << QStringLiteral("Fixing room name %1 -> %2.").arg(room.name, fixed);
+            room.name = fixed;
+        }
+    }
+
+    // Doors next to a spawn that may hold something solid would be blocked in the game.
+    static const QSet<int> t_whitelist = {0,    5,    45,   1400, 1410, 1490, 1495, 1496, 1497,
+                                          1500, 1940, 1930, 1931, 4500, 9000, 9100, 10000};
+    QSet<QPoint> blocked;
+    for (const Room::Spawn& spawn : qAsConst(room.spawns)) {
+        const bool blocks =
+            std::any_of(spawn.entries.begin(), spawn.entries.end(),
+                        [](const Room::Entry& entry) { return !t_whitelist.contains(entry.type); });
+        if (!blocks)
+            continue;
+        const QPoint cell(spawn.x, spawn.y);
+        for (const QPoint& offset :
+             {QPoint(0, 0), QPoint(-1, 0), QPoint(0, -1), QPoint(1, 0), QPoint(0, 1)})
+            blocked.insert(cell + offset);
+    }
+    for (Room::Door& door : room.doors) {
+        if (!door.exists || !blocked.contains(QPoint(door.x, door.y)))
+            continue;
+        qDebug().noquote() << QStringLiteral("Room %1.%2 (%3): removing invalid door at (%4, %5)!")
+                                  .arg(room.type)
+                                  .arg(room.variant)
+                                  .arg(room.name)
+                                  .arg(door.x)
+                                  .arg(door.y);
+        door.exists = false;
+    }
+}
+
+// STB records
+
+namespace {
+
+const char stbMagic[] = "STB1";
+// type, variant, subtype, difficulty, name length, weight, width, height, shape, door and
+// spawn counts: the smallest room record there is.
+const qint64 minimumRoomRecordSize = 25;
+
+// Appends little-endian fields to a byte array.
+class StbWriter {
+public:
+    explicit StbWriter(QByteArray& out)
+        : out(out) {}
+    template <typename T> void put(T value) {
+        const T little = qToLittleEndian(value);
+        out.append(reinterpret_cast<const char*>(&little), int(sizeof little));
+    }
+    void putFloat(float value) {
+        quint32 bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        put(bits);
+    }
+    void putBytes(const QByteArray& bytes) { out.append(bytes); }
+
+private:
+    QByteArray& out;
+};
+
+// Reads little-endian fields from memory. Every read checks what is left first, and counts are
+// checked against the bytes left before anything is allocated for them.
+class StbReader {
+public:
+    StbReader(const char* data, qint64 size)
+        : data(data)
+        , size(size) {}
+
+    qint64 consumed() const { return position; }
+    qint64 remaining() const { return size - position; }
+
+    template <typename T> bool get(T& value) {
+        if (remaining() < qint64(sizeof value))
+            return false;
+        std::memcpy(&value, data + position, sizeof value);
+        value = qFromLittleEndian(value);
+        position += sizeof value;
+        return true;
+    }
+
+    bool getFloat(float& value) {
+        quint32 bits;
+        if (!get(bits))
+            return false;
+        std::memcpy(&value, &bits, sizeof value);
+        return true;
+    }
+
+    bool getName(QString& name) {
+        quint16 length;
+        if (!get(length) || remaining() < length)
+            return false;
+        name = decodeName(data + position, int(qstrnlen(data + position, length)));
+        position += length;
+        return true;
+    }
+
+    bool readRoom(Room& room) {
+        quint8 doorCount;
+        quint16 spawnCount;
+        if (!get(room.type) || !get(room.variant) || !get(room.subtype) || !get(room.difficulty) ||
+            !getName(room.name) || !getFloat(room.weight) || !get(room.width) ||
+            !get(room.height) || !get(room.shape) || !get(doorCount) || !get(spawnCount))
+            return false;
+        // Doors take 5 bytes each and every spawn at least 5.
+        if (remaining() < 5 * (qint64(doorCount) + spawnCount))
+            return false;
+
+        room.doors.clear();
+        room.doors.reserve(doorCount);
+        for (int i = 0; i < doorCount; ++i) {
+            Room::Door door;
+            quint8 exists;
+            if (!get(door.x) || !get(door.y) || !get(exists))
+                return false;
+            door.exists = exists != 0;
+            room.doors.append(door);
+        }
+
+        room.spawns.clear();
+        room.spawns.reserve(spawnCount);
+        for (int i = 0; i < spawnCount; ++i) {
+            Room::Spawn spawn;
+            quint8 entryCount;
+            if (!get(spawn.x) || !get(spawn.y) || !get(entryCount) ||
+                remaining() < 10 * qint64(entryCount))
+                return false;
+            spawn.entries.reserve(entryCount);
+            for (int j = 0; j < entryCount; ++j) {
+                Room::Entry entry;
+                if (!get(entry.type) || !get(entry.variant) || !get(entry.subtype) ||
+                    !getFloat(entry.weight))
+                    return false;
+                spawn.entries.append(entry);
+            }
+            room.spawns.append(spawn);
+        }
+        return true;
+    }
+
+private:
+    // The editor writes names as Latin-1; names from elsewhere may be UTF-8. Valid UTF-8 is
+    // taken as such, anything else as Latin-1, so a name the editor wrote comes back unchanged.
+    static QString decodeName(const char* bytes, int length) {
+        QTextCodec::ConverterState state;
+        const QString utf8 = QTextCodec::codecForMib(106)->toUnicode(bytes, length, &state);
+        if (state.invalidChars == 0 && state.remainingChars == 0)
+            return utf8;
+        return QString::fromLatin1(bytes, length);
+    }
+
+    const char* data;
+    qint64 size;
+    qint64 position = 0;
+};
+
+bool spawnBefore(const Room::Spawn& a, const Room::Spawn& b) {
+    if (a.y != b.y)
+        return a.y < b.y;
+    return a.x < b.x;
+}
+
+// Why a filtered room cannot be stored in a record, or an empty text when it can.
+QString stbLimitViolation(const Room& room) {
+    QString problem;
+    if (room.name.size() > 0xFFFF)
+        problem = QStringLiteral("name longer than 65535 characters");
+    else if (room.doors.size() > 0xFF)
+        problem = QStringLiteral("more than 255 doors");
+    else if (room.spawns.size() > 0xFFFF)
+        problem = QStringLiteral("more than 65535 spawns");
+    else if (std::any_of(room.spawns.begin(), room.spawns.end(),
+                         [](const Room::Spawn& spawn) { return spawn.entries.size() > 0xFF; }))
+        problem = QStringLiteral("a spawn with more than 255 entries");
+    if (problem.isEmpty())
+        return problem;
+    return QStringLiteral("room %1.%2 \"%3\": %4")
+        .arg(room.type)
+        .arg(room.variant)
+        .arg(room.name, problem);
+}
+
+// Filters and sorts the room's spawns, then encodes its record.
+QByteArray encodeRoom(Room& room) {
+    QByteArray bytes;
+    StbWriter out(bytes);
+    out.put(room.type);
+    out.put(room.variant);
+    out.put(room.subtype);
+    out.put(room.difficulty);
+    out.put(quint16(room.name.size()));
+    out.putBytes(room.name.toLatin1());
+    out.putFloat(room.weight);
+    out.put(room.width);
+    out.put(room.height);
+    out.put(room.shape);
+    DB::filter_spawns(room);
+    out.put(quint8(room.doors.size()));
+    out.put(quint16(room.spawns.size()));
+    for (const Room::Door& door : qAsConst(room.doors)) {
+        out.put(door.x);
+        out.put(door.y);
+        out.put(quint8(door.exists ? 1 : 0));
+    }
+    std::sort(room.spawns.begin(), room.spawns.end(), spawnBefore);
+    for (const Room::Spawn& spawn : qAsConst(room.spawns)) {
+        out.put(spawn.x);
+        out.put(spawn.y);
+        out.put(quint8(spawn.entries.size()));
+        for (const Room::Entry& entry : spawn.entries) {
+            out.put(entry.type);
+            out.put(entry.variant);
+            out.put(entry.subtype);
+            out.putFloat(entry.weight);
+        }
+    }
+    return bytes;
+}
+
+} // namespace
+
+void DB::filter_spawns(Room& room) {
+    const bool keepTypeZero = room.type == 16;
+    for (auto spawn = room.spawns.begin(); spawn != room.spawns.end();) {
+        const bool onlyTypeZero =
+            std::all_of(spawn->entries.begin(), spawn->entries.end(),
+                        [](const Room::Entry& entry) { return entry.type == 0; });
+        if (spawn->entries.isEmpty() || (!keepTypeZero && onlyTypeZero))
+            spawn = room.spawns.erase(spawn);
+        else
+            ++spawn;
+    }
+}
+
+void DB::write_room(Room& room, QFile& file) {
+    file.write(encodeRoom(room));
+}
+
+void DB::read_room(Room& room, QFile& file) {
+    const qint64 start = file.pos();
+    const qint64 available = file.size() - start;
+    if (available <= 0)
+        return;
+    uchar* mapped = file.map(start, available);
+    const QByteArray copy = mapped ? QByteArray() : file.peek(available);
+    const char* data = mapped ? reinterpret_cast<const char*>(mapped) : copy.constData();
+    StbReader reader(data, mapped ? available : copy.size());
+    reader.readRoom(room);
+    const qint64 consumed = reader.consumed();
+    if (mapped)
+        file.unmap(mapped);
+    file.seek(start + consumed);
+}
+
+// Binary import and export
+
+QString DB::stbFileNameFor(const Stage& stage) {
+    QString name = stage.path.toLower();
+    name.replace(QRegExp(QStringLiteral("\\.xml$")), QStringLiteral(".stb"));
+    return name;
+}
+
+QStringList DB::listExportBinaryOverwrites(const QString& folder) {
+    QStringList names;
+    for (const Stage* stage : qAsConst(stages)) {
+        const QString name = stbFileNameFor(*stage);
+        if (QFileInfo::exists(folder + QLatin1Char('/') + name))
+            names.append(name);
+    }
+    return names;
+}
+
+QStringList DB::listImportBinary(const QString& folder) {
+    return listExportBinaryOverwrites(folder);
+}
+
+namespace {
+
+// Reads every room of an STB file; false with a short reason when the file is not complete.
+bool readStbFile(const QByteArray& data, QList<Room>& rooms, QString& reason) {
+    if (!data.startsWith(stbMagic)) {
+        reason = QStringLiteral("invalid header");
+        return false;
+    }
+    StbReader reader(data.constData() + 4, data.size() - 4);
+    quint32 count;
+    if (!reader.get(count) ||
+        quint64(count) * minimumRoomRecordSize > quint64(reader.remaining())) {
+        reason = QStringLiteral("truncated");
+        return false;
+    }
+    rooms.reserve(int(count));
+    for (quint32 i = 0; i < count; ++i) {
+        Room room;
+        if (!reader.readRoom(room)) {
+            reason = QStringLiteral("truncated");
+            return false;
+        }
+        rooms.append(room);
+    }
+    return true;
+}
+
+} // namespace
+
+QString DB::importBinarySilently(const QString& folder) {
+    QString failures;
+    for (Stage* stage : qAsConst(stages)) {
+        const QString name = stbFileNameFor(*stage);
+        qDebug() << "reading" << name;
+        QFile file(folder + QLatin1Char('/') + name);
+        if (!file.open(QIODevice::ReadOnly)) {
+            failures += QStringLiteral("%1 (%2)\n").arg(name, file.errorString());
+            continue;
+        }
+        // The whole file is read before the stage is touched: a file that ends early leaves
+        // the stage as it was.
+        QList<Room> rooms;
+        QString reason;
+        if (!readStbFile(file.readAll(), rooms, reason)) {
+            failures += QStringLiteral("%1 (%2)\n").arg(name, reason);
+            continue;
+        }
+        RoomListModel* model = stage->getModel();
+        model->removeRows(0, model->rowCount());
+        for (Room& room : rooms) {
+            const int row = model->rowCount();
+            model->insertRows(row, 1);
+            stage->rooms[row] = std::move(room);
+        }
+        stage->setChanged(true);
+    }
+    if (failures.isEmpty())
+        return QString();
+    return QStringLiteral("Could not read the following files in %1:\n").arg(folder) + failures;
+}
+
+void DB::importBinary(const QString& folder) {
+    const QString warning = importBinarySilently(folder);
+    if (!warning.isEmpty())
+        showWarning(warning);
+}
+
+namespace {
+
+// Encodes a whole stage as an STB file, repairing and filtering copies of its rooms; false
+// with the reason when a room does not fit the record's field widths.
+bool encodeStage(const Stage& stage, QByteArray& bytes, QString& reason) {
+    StbWriter out(bytes);
+    out.putBytes(QByteArray(stbMagic, 4));
+    out.put(quint32(stage.rooms.size()));
+    for (const Room& room : stage.rooms) {
+        Room copy = room;
+        DB::fix_room(copy);
+        DB::filter_spawns(copy);
+        reason = stbLimitViolation(copy);
+        if (!reason.isEmpty())
+            return false;
+        bytes.append(encodeRoom(copy));
+    }
+    return true;
+}
+
+} // namespace
+
+QString DB::exportBinarySilently(const QString& folder) {
+    QString failures;
+    for (Stage* stage : qAsConst(stages)) {
+        const QString name = stbFileNameFor(*stage);
+        qDebug() << "saving" << name;
+        QByteArray bytes;
+        QString reason;
+        if (!encodeStage(*stage, bytes, reason)) {
+            failures += QStringLiteral("%1 (%2)\n").arg(name, reason);
+            continue;
+        }
+        QSaveFile file(folder + QLatin1Char('/') + name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+            !file.commit()) {
+            failures += QStringLiteral("%1 (%2)\n").arg(name, file.errorString());
+            continue;
+        }
+        stage->clearChanged();
+    }
+    if (failures.isEmpty())
+        return QString();
+    return QStringLiteral("Could not write the following files in %1:\n").arg(folder) + failures;
+}
+
+void DB::exportBinary(const QString& folder) {
+    const QString warning = exportBinarySilently(folder);
+    if (!warning.isEmpty())
+        showWarning(warning);
+}
+
+// Item models
+
+namespace {
+
+QVariant changeColour(bool changed) {
+    return QBrush(changed ? QColor(255, 200, 200) : QColor(Qt::white));
+}
+
+Qt::ItemFlags listItemFlags(const QAbstractListModel& model, const QModelIndex& index) {
+    if (!index.isValid())
+        return Qt::ItemIsEnabled;
+    return model.QAbstractListModel::flags(index) | Qt::ItemIsSelectable;
+}
+
+} // namespace
+
+StageListModel::StageListModel(QList<Stage*>& stages, QObject* parent)
+    : QAbstractListModel(parent)
+    , stages(stages) {}
+
+int StageListModel::rowCount(const QModelIndex&) const {
+    return stages.size();
+}
+
+QVariant StageListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= stages.size())
+        return QVariant();
+    const Stage* stage = stages.at(index.row());
+    if (role == Qt::DisplayRole)
+        return QStringLiteral("%1").arg(stage->name);
+    if (role == Qt::BackgroundRole)
+        return changeColour(stage->hasUnsavedChanges());
+    return QVariant();
+}
+
+Qt::ItemFlags StageListModel::flags(const QModelIndex& index) const {
+    return listItemFlags(*this, index);
+}
+
+void StageListModel::beginStageListReset() {
+    beginResetModel();
+}
+
+void StageListModel::endStageListReset() {
+    endResetModel();
+}
+
+RoomListModel::RoomListModel(QList<Room>& rooms, QObject* parent)
+    : QAbstractListModel(parent)
+    , rooms(rooms) {}
+
+int RoomListModel::rowCount(const QModelIndex&) const {
+    return rooms.size();
+}
+
+QString RoomListModel::roomTypeName(quint32 type) {
+    if (type < quint32(DB::roomTypeStrings.size()))
+        return DB::roomTypeStrings.at(int(type));
+    return QString::number(type);
+}
+
+QVariant RoomListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rooms.size())
+        return QVariant();
+    // The canvas keeps the address handed out for Qt::UserRole + 1, so the list must not be
+    // shared with a copy that a later write would separate it from.
+    rooms.detach();
+    Room& room = rooms[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+        return QStringLiteral("%1_%2 %3")
+            .arg(roomTypeName(room.type), QString::number(room.variant), room.name);
+    case Qt::BackgroundRole:
+        return changeColour(room.hasUnsavedChanges());
+    case Qt::UserRole:
+        return QVariant::fromValue(room);
+    case Qt::UserRole + 1:
+        return QVariant::fromValue(static_cast<void*>(&room));
+    default:
+        return QVariant();
+    }
+}
+
+bool RoomListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::EditRole || index.row() >= rooms.size())
+        return false;
+    rooms[index.row()] = value.canConvert<Room>() ? value.value<Room>() : Room();
+    return true;
+}
+
+QVariant RoomListModel::headerData(int, Qt::Orientation, int) const {
+    return QVariant();
+}
+
+bool RoomListModel::insertRows(int row, int count, const QModelIndex& parent) {
+    if (count < 1 || row < 0 || row > rooms.size())
+        return true;
+    beginInsertRows(parent, row, row + count - 1);
+    for (int i = 0; i < count; ++i)
+        rooms.insert(row, Room());
+    endInsertRows();
+    return true;
+}
+
+bool RoomListModel::removeRows(int row, int count, const QModelIndex& parent) {
+    if (count < 1 || row < 0 || row >= rooms.size())
+        return true;
+    const int last = std::min(row + count, rooms.size()) - 1;
+    beginRemoveRows(parent, row, last);
+    rooms.erase(rooms.begin() + row, rooms.begin() + last + 1);
+    endRemoveRows();
+    return true;
+}
+
+Qt::ItemFlags RoomListModel::flags(const QModelIndex& index) const {
+    return listItemFlags(*this, index);
+}
+
+bool RoomListModel::insertRoom(int row, const Room& room) {
+    row = qBound(0, row, rooms.size());
+    beginInsertRows(QModelIndex(), row, row);
+    rooms.insert(row, room);
+    rooms[row].setChanged(true);
+    endInsertRows();
+    return true;
+}
+
+SpawnTableModel::SpawnTableModel(Room::Spawn& spawn, QObject* parent)
+    : QAbstractTableModel(parent)
+    , spawn(spawn) {}
+
+int SpawnTableModel::rowCount(const QModelIndex&) const {
+    return spawn.entries.size();
+}
+
+int SpawnTableModel::columnCount(const QModelIndex&) const {
+    return 2;
+}
+
+QVariant SpawnTableModel::data(const QModelIndex& index, int role) const {
+    if (role == Qt::UserRole + 1)
+        return QVariant::fromValue(spawn);
+    if (!index.isValid() || index.row() >= spawn.entries.size())
+        return QVariant();
+    const Room::Entry& entry = spawn.entries.at(index.row());
+    if (role == Qt::UserRole)
+        return QVariant::fromValue(entry);
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (index.column() == 1)
+        return entry.weight;
+    if (index.column() != 0)
+        return QVariant();
+    const QString numbers =
+        QStringLiteral("%1.%2.%3").arg(entry.type).arg(entry.variant).arg(entry.subtype);
+    const EntityConfig::Entity* entity =
+        g_EntityConfig.GetEntity(entry.type, entry.variant, entry.subtype);
+    if (!entity)
+        return numbers;
+    return numbers + QLatin1Char(' ') + QString::fromStdString(entity->name);
+}
+
+bool SpawnTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::EditRole || index.row() >= spawn.entries.size())
+        return false;
+    Room::Entry& entry = spawn.entries[index.row()];
+    if (index.column() == 0)
+        entry = value.canConvert<Room::Entry>() ? value.value<Room::Entry>() : Room::Entry();
+    else if (index.column() == 1)
+        entry.weight = float(value.toDouble());
+    emit dataChanged(index, index, {Qt::EditRole});
+    return true;
+}
+
+QVariant SpawnTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (orientation == Qt::Vertical)
+        return QString(QChar(97 + section));
+    switch (section) {
+    case 0:
+        return QStringLiteral("entity");
+    case 1:
+        return QStringLiteral("weight");
+    default:
+        return QVariant();
+    }
+}
+
+bool SpawnTableModel::insertRows(int row, int count, const QModelIndex& parent) {
+    if (count < 1 || row < 0 || row > spawn.entries.size())
+        return true;
+    beginInsertRows(parent, row, row + count - 1);
+    for (int i = 0; i < count; ++i)
+        spawn.entries.insert(row, Room::Entry());
+    endInsertRows();
+    return true;
+}
+
+bool SpawnTableModel::removeRows(int row, int count, const QModelIndex& parent) {
+    if (count < 1 || row < 0 || row >= spawn.entries.size())
+        return true;
+    const int last = std::min(row + count, spawn.entries.size()) - 1;
+    beginRemoveRows(parent, row, last);
+    spawn.entries.erase(spawn.entries.begin() + row, spawn.entries.begin() + last + 1);
+    endRemoveRows();
+    return true;
+}
+
+Qt::ItemFlags SpawnTableModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::ItemIsEnabled;
+    const Qt::ItemFlags base = QAbstractTableModel::flags(index) | Qt::ItemIsSelectable;
+    return index.column() == 1 ? base | Qt::ItemIsEditable : base;
+}

@@ -1,0 +1,251 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QAbstractTableModel>
+#include <QList>
+#include <QMetaType>
+#include <QObject>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <pugixml.hpp>
+
+class QFile;
+class RoomListModel;
+
+// Room record
+
+// Shape of a room: decides its grid size, which cells are floor or wall, and its door slots.
+enum eRoomShape : quint8 {
+    RoomShapeNone = 0,
+    RoomShape1x1 = 1,
+    RoomShape1x1H = 2,
+    RoomShape1x1V = 3,
+    RoomShape1x2 = 4,
+    RoomShape1x2V = 5,
+    RoomShape2x1 = 6,
+    RoomShape2x1H = 7,
+    RoomShape2x2 = 8,
+    RoomShapeLTL = 9,
+    RoomShapeLTR = 10,
+    RoomShapeLBL = 11,
+    RoomShapeLBR = 12,
+};
+
+// Classification of a grid cell of a room.
+enum CellType { CellOutside = 0, CellWall = 1, CellFloor = 2 };
+
+// One room of a stage: identity, properties, door slots and weighted spawns on a cell grid.
+// Lists are Qt 5 QLists of separately allocated elements, so a Spawn or Door keeps its
+// address while others are added or removed; the canvas and the spawn inspector rely on it.
+struct Room {
+    struct Entry {
+        quint16 type = 0;
+        quint16 variant = 0;
+        quint16 subtype = 0;
+        float weight = 1.0f;
+    };
+
+    struct Door {
+        Door() = default;
+        Door(int x, int y, bool exists);
+
+        qint16 x = 0;
+        qint16 y = 0;
+        bool exists = false;
+    };
+
+    struct Spawn {
+        qint16 x = 0;
+        qint16 y = 0;
+        QList<Entry> entries;
+    };
+
+    Room() = default;
+
+    void setChanged(bool changed);
+    bool hasUnsavedChanges() const;
+
+    // The spawn at (x, y); an empty one is appended when the cell has none.
+    Spawn& getSpawn(int x, int y);
+    // Replaces the entries of the spawn at (x, y) with those of s, or appends a copy of s there.
+    void setSpawn(int x, int y, const Spawn& s);
+    // Stores the new size and rebuilds the door slots for the current shape.
+    void resize(int width, int height);
+
+    bool operator<(const Room& other) const;
+
+    quint8 shape = RoomShapeNone;
+    quint8 width = 0;
+    quint8 height = 0;
+    quint32 type = 0;
+    quint32 variant = 0;
+    quint32 subtype = 0;
+    quint8 difficulty = 1;
+    QString name = QStringLiteral("(null)");
+    float weight = 1.0f;
+    QList<Door> doors;
+    QList<Spawn> spawns;
+    bool changed = false;
+};
+
+Q_DECLARE_METATYPE(Room)
+Q_DECLARE_METATYPE(Room::Spawn)
+Q_DECLARE_METATYPE(Room::Entry)
+
+// Registers Room, Room::Spawn and Room::Entry with Qt's meta-type system.
+void registerRoomMetaTypes();
+
+// Heaviest entry first.
+bool SortRoomEntries(const Room::Entry& a, const Room::Entry& b);
+
+// Hash of a cell position, for sets of cells.
+uint qHash(const QPoint& point);
+
+// Shapes and grid
+
+// Grid size (width x height) of a shape; an invalid size for shape 0 and values above 12.
+QSize roomShapeGridSize(int shape);
+// Cell type of (x, y) for a room of the given shape and size.
+int roomCellType(int shape, int width, int height, int x, int y);
+
+// Stage
+
+// One stage of the game: a named list of rooms stored in one XML file, with its list model.
+class Stage : public QObject {
+    Q_OBJECT
+public:
+    explicit Stage(QObject* parent = nullptr);
+    ~Stage() override;
+
+    RoomListModel* getModel();
+    void setChanged(bool changed);
+    bool hasUnsavedChanges() const;
+    void clearChanged();
+    int nextRoomVariant(int type, int start);
+
+    qint32 id;
+    QString name;
+    QString path;
+    QList<Room> rooms;
+    bool changed = false;
+    RoomListModel* model;
+};
+
+// Database
+
+// The stages of a resources folder with their files: catalogue, stage XML, STB import and
+// export. Batch operations collect failures and show them in one warning at the end; the
+// *Silently variants return that warning text instead of showing it.
+class DB {
+public:
+    DB();
+    ~DB();
+    DB(const DB&) = delete;
+    DB& operator=(const DB&) = delete;
+
+    QList<Stage*> stages;
+    static QStringList roomTypeStrings;
+
+    static void load_room_type_strings();
+    void load_stages();
+    void load();
+    void save();
+    QString loadSilently();
+    QString saveSilently();
+
+    static void append_xml_room(pugi::xml_node parent, const Room& room);
+    static void saveRoom(const Room& room, const QString& path);
+    // Writes a document to path through a temporary file; false when it could not be written.
+    static bool saveDocument(const pugi::xml_document& doc, const QString& path);
+
+    static void fix_room(Room& room);
+    static void filter_spawns(Room& room);
+    static void write_room(Room& room, QFile& file);
+    static void read_room(Room& room, QFile& file);
+
+    QStringList listImportBinary(const QString& folder);
+    QStringList listExportBinaryOverwrites(const QString& folder);
+    void importBinary(const QString& folder);
+    void exportBinary(const QString& folder);
+    QString importBinarySilently(const QString& folder);
+    QString exportBinarySilently(const QString& folder);
+
+    // The folder the stage files are read from and written to.
+    static QString roomsFolder();
+    // The STB file name of a stage: its lower-case path with ".xml" replaced by ".stb".
+    static QString stbFileNameFor(const Stage& stage);
+
+private:
+    static void showWarning(const QString& text);
+
+    // Why the last catalogue read failed, as a line of the load warning; empty when it parsed.
+    QString catalogueFailure;
+};
+
+// Item models
+
+// Lists the database's stages, changed ones on a light red ground.
+class StageListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    StageListModel(QList<Stage*>& stages, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Views forget every row before the stage list is replaced and re-read it afterwards.
+    void beginStageListReset();
+    void endStageListReset();
+
+private:
+    QList<Stage*>& stages;
+};
+
+// Lists the rooms of one stage; also the channel for inserting and removing rooms and for
+// handing out rooms by copy (Qt::UserRole) or by address (Qt::UserRole + 1).
+class RoomListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    RoomListModel(QList<Room>& rooms, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    bool insertRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+    bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    bool insertRoom(int row, const Room& room);
+
+    // The name shown for a room type: its entry in DB::roomTypeStrings, or its number.
+    static QString roomTypeName(quint32 type);
+
+private:
+    QList<Room>& rooms;
+};
+
+// The entries of one spawn as a table of entity and weight; the spawn inspector's model.
+class SpawnTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    SpawnTableModel(Room::Spawn& spawn, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    bool insertRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+    bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    Room::Spawn& spawn;
+};

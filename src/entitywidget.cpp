@@ -1,0 +1,6 @@
+#include "entitywidget.h"
+
+EntityWidget::EntityWidget(QWidget* parent)
+    : QWidget(parent)
+{
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "db.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QWidget>
+
+// What the canvas needs from the spawn inspector: show a spawn, clear it, and hand out a copy
+// of the shown spawn as the paint brush. The main window implements it.
+class SpawnInspector {
+public:
+    virtual ~SpawnInspector() = default;
+    virtual void setSelectedSpawn(Room::Spawn& spawn) = 0;
+    virtual void clearSelectedSpawn() = 0;
+    virtual Room::Spawn getSelectedSpawn() const = 0;
+};
+
+// The room canvas: draws the current room as a grid of 40-pixel cells and edits it with the
+// mouse (select, open and close doors, paint and erase spawns).
+class RoomWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit RoomWidget(QWidget* parent = nullptr);
+
+    Room* getRoom() const;
+    void setRoom(Room* room);
+    void setSpawnInspector(SpawnInspector* inspector);
+
+    bool hasSelection() const;
+    void clearSelection();
+    QPoint getSelectedCell() const;
+    QPoint getHoverCell() const;
+    void setChanged(bool changed);
+
+    void setRoomType(int type);
+    void setRoomVariant(int variant);
+    void setRoomSubtype(int subtype);
+    void setRoomDifficulty(int difficulty);
+    void setRoomName(const QString& name);
+    void setRoomWeight(double weight);
+    void changeRoomShape(eRoomShape shape);
+
+    int getCellType(int x, int y) const;
+
+    // Pixel rectangle of a cell under the current origin (as last painted).
+    QRect cellRect(int x, int y) const;
+
+    static const QPoint NoCell;
+
+signals:
+    void showMessage(const QString& message, int timeout = 0);
+    void changed();
+
+public slots:
+    void roomChanged();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Room* room = nullptr;
+    QPoint hoverCell = NoCell;
+    Room::Door* hoverDoor = nullptr;
+    QPoint selectedCell = NoCell;
+    int gridOriginX = 0;
+    int gridOriginY = 0;
+    int cellSize = 40;
+    QImage doorImage;
+    SpawnInspector* inspector = nullptr;
+};

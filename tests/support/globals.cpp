@@ -1,0 +1,6 @@
+#include "main.h"
+
+#include <QSettings>
+
+QString g_prefix = QStringLiteral("./");
+QSettings* g_settings = nullptr;

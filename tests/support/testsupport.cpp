@@ -1,0 +1,186 @@
+#include "testsupport.h"
+
+#include "main.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+
+TestWorkspace::TestWorkspace()
+    : previousDir(QDir::currentPath())
+    , previousSettings(g_settings)
+{
+    QDir::setCurrent(dir.path());
+    g_settings = new QSettings(g_prefix + QStringLiteral("settings.ini"), QSettings::IniFormat);
+}
+
+TestWorkspace::~TestWorkspace()
+{
+    delete g_settings;
+    g_settings = previousSettings;
+    QDir::setCurrent(previousDir);
+}
+
+QString TestWorkspace::path() const { return dir.path(); }
+
+QString TestWorkspace::filePath(const QString& relative) const { return dir.filePath(relative); }
+
+void TestWorkspace::write(const QString& relative, const QByteArray& contents) const
+{
+    const QString target = filePath(relative);
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QFile file(target);
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
+        qFatal("cannot write test file %s", qPrintable(target));
+}
+
+QByteArray TestWorkspace::read(const QString& relative) const
+{
+    QFile file(filePath(relative));
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+QString TestWorkspace::makeResources(const QList<StageEntry>& stages)
+{
+    QByteArray xml = "<stages>\n";
+    for (const StageEntry& stage : stages) {
+        xml += QStringLiteral("\t<stage id=\"%1\" name=\"%2\" path=\"%3\" />\n")
+                   .arg(stage.id)
+                   .arg(stage.name.toHtmlEscaped(), stage.path.toHtmlEscaped())
+                   .toUtf8();
+    }
+    xml += "</stages>\n";
+    write(QStringLiteral("resources/stages.xml"), xml);
+    QDir().mkpath(filePath(QStringLiteral("resources/rooms")));
+    g_settings->setValue(QStringLiteral("resources/path"), resourcesPath());
+    return resourcesPath();
+}
+
+QString TestWorkspace::resourcesPath() const { return filePath(QStringLiteral("resources")); }
+
+ModalAnswerer::ModalAnswerer(Answer answer)
+    : answer(std::move(answer))
+{
+    connect(&timer, &QTimer::timeout, this, &ModalAnswerer::poll);
+    timer.start(20);
+}
+
+ModalAnswerer::~ModalAnswerer() = default;
+
+QList<ModalAnswerer::Seen> ModalAnswerer::seen() const { return seenDialogs; }
+
+QStringList ModalAnswerer::texts() const
+{
+    QStringList result;
+    for (const Seen& s : seenDialogs)
+        result << s.text;
+    return result;
+}
+
+ModalAnswerer::Answer ModalAnswerer::pressButton(int standardButton)
+{
+    return [standardButton](QWidget* dialog) {
+        if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+            if (QAbstractButton* button =
+                    box->button(static_cast<QMessageBox::StandardButton>(standardButton))) {
+                button->click();
+                return;
+            }
+        }
+        dialog->close();
+    };
+}
+
+ModalAnswerer::Answer ModalAnswerer::chooseFolder(const QString& folder)
+{
+    return [folder](QWidget* dialog) {
+        if (auto* fileDialog = qobject_cast<QFileDialog*>(dialog)) {
+            fileDialog->setDirectory(folder);
+            fileDialog->selectFile(folder);
+            QMetaObject::invokeMethod(fileDialog, "accept");
+            return;
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+            QAbstractButton* ok = box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
+            if (ok)
+                ok->click();
+            return;
+        }
+        dialog->close();
+    };
+}
+
+ModalAnswerer::Answer ModalAnswerer::chooseFile(const QString& file)
+{
+    return [file](QWidget* dialog) {
+        if (auto* fileDialog = qobject_cast<QFileDialog*>(dialog)) {
+            fileDialog->selectFile(file);
+            QMetaObject::invokeMethod(fileDialog, "accept");
+            return;
+        }
+        dialog->close();
+    };
+}
+
+void ModalAnswerer::poll()
+{
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (!dialog)
+        return;
+    Seen record;
+    record.className = QString::fromLatin1(dialog->metaObject()->className());
+    record.title = dialog->windowTitle();
+    if (auto* box = qobject_cast<QMessageBox*>(dialog))
+        record.text = box->text();
+    seenDialogs << record;
+    if (answer) {
+        answer(dialog);
+    } else if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+        QAbstractButton* button = box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
+        if (button)
+            button->click();
+        else
+            box->close();
+    } else {
+        dialog->close();
+    }
+}
+
+namespace {
+QStringList* capturedMessages = nullptr;
+
+void captureMessage(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    if (capturedMessages)
+        capturedMessages->append(message);
+}
+} // namespace
+
+LogCapture::LogCapture()
+{
+    capturedMessages = new QStringList;
+    previous = qInstallMessageHandler(captureMessage);
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(previous);
+    delete capturedMessages;
+    capturedMessages = nullptr;
+}
+
+QStringList LogCapture::messages() const { return *capturedMessages; }
+
+int LogCapture::count(const QString& containing) const
+{
+    int n = 0;
+    for (const QString& message : qAsConst(*capturedMessages))
+        n += message.contains(containing) ? 1 : 0;
+    return n;
+}

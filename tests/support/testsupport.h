@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+// A temporary folder that becomes the working directory (so g_prefix "./" points into it),
+// with g_settings opened on its settings.ini. The previous working directory and settings
+// store come back when it goes away.
+class TestWorkspace {
+public:
+    TestWorkspace();
+    ~TestWorkspace();
+
+    QString path() const;
+    QString filePath(const QString& relative) const;
+    // Writes a file below the workspace, creating its folders.
+    void write(const QString& relative, const QByteArray& contents) const;
+    QByteArray read(const QString& relative) const;
+    // Creates resources/ with stages.xml listing the given (id, name, path) stages, a rooms/
+    // folder, and points "resources/path" at it.
+    struct StageEntry {
+        int id;
+        QString name;
+        QString path;
+    };
+    QString makeResources(const QList<StageEntry>& stages);
+    QString resourcesPath() const;
+
+private:
+    QTemporaryDir dir;
+    QString previousDir;
+    QSettings* previousSettings;
+};
+
+// Answers modal dialogs (message boxes, file dialogs) that open while a test drives the
+// editor, so that no test can hang on one. Every dialog seen is recorded.
+class ModalAnswerer : public QObject {
+    Q_OBJECT
+public:
+    struct Seen {
+        QString className;
+        QString title;
+        QString text;
+    };
+    // Decides how a dialog is closed; the default accepts message boxes with their default
+    // button and cancels file dialogs.
+    using Answer = std::function<void(QWidget* dialog)>;
+
+    explicit ModalAnswerer(Answer answer = Answer());
+    ~ModalAnswerer() override;
+
+    QList<Seen> seen() const;
+    QStringList texts() const;
+
+    // Ready-made answers.
+    static Answer pressButton(int standardButton);   // a QMessageBox::StandardButton
+    static Answer chooseFolder(const QString& folder); // a QFileDialog; message boxes get OK
+    static Answer chooseFile(const QString& file);
+
+private:
+    void poll();
+
+    QTimer timer;
+    Answer answer;
+    QList<Seen> seenDialogs;
+};
+
+// Collects Qt log messages while it exists.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList messages() const;
+    int count(const QString& containing) const;
+
+private:
+    QtMessageHandler previous;
+};
