@@ -569,6 +569,18 @@ void DB::load() {
         showWarning(warning);
 }
 
+namespace {
+
+bool writeStageFile(const Stage& stage, const QString& path) {
+    pugi::xml_document doc;
+    pugi::xml_node roomsNode = doc.append_child("rooms");
+    for (const Room& room : stage.rooms)
+        DB::append_xml_room(roomsNode, room);
+    return DB::saveDocument(doc, path);
+}
+
+} // namespace
+
 QString DB::saveSilently() {
     const QString folder = roomsFolder();
     QString failures;
@@ -576,11 +588,7 @@ QString DB::saveSilently() {
         if (!stage->hasUnsavedChanges())
             continue;
         qDebug() << "saving" << stage->path;
-        pugi::xml_document doc;
-        pugi::xml_node roomsNode = doc.append_child("rooms");
-        for (const Room& room : qAsConst(stage->rooms))
-            append_xml_room(roomsNode, room);
-        if (saveDocument(doc, folder + stage->path.toLower()))
+        if (writeStageFile(*stage, folder + stage->path.toLower()))
             stage->clearChanged();
         else
             failures += stage->path.toLower() + QLatin1Char('\n');
@@ -588,6 +596,17 @@ QString DB::saveSilently() {
     if (failures.isEmpty())
         return QString();
     return QStringLiteral("Could not write the following files in %1:\n").arg(folder) + failures;
+}
+
+int DB::saveUnsavedStagesTo(const QString& folder) {
+    int written = 0;
+    for (const Stage* stage : qAsConst(stages)) {
+        if (!stage->hasUnsavedChanges() || !QDir().mkpath(folder))
+            continue;
+        if (writeStageFile(*stage, folder + QLatin1Char('/') + stage->path.toLower()))
+            ++written;
+    }
+    return written;
 }
 
 void DB::save() {

@@ -155,6 +155,9 @@ public:
     void save();
     QString loadSilently();
     QString saveSilently();
+    // Writes every stage with unsaved changes into folder (created when missing) under its
+    // usual file name, leaving the change flags alone; returns how many were written.
+    int saveUnsavedStagesTo(const QString& folder);
 
     static void append_xml_room(pugi::xml_node parent, const Room& room);
     static void saveRoom(const Room& room, const QString& path);
