@@ -1,0 +1,300 @@
+#include "db.h"
+#include "testsupport.h"
+
+#include <QtTest>
+
+#include <sstream>
+
+namespace {
+
+QByteArray stageXml(const QList<Room>& rooms) {
+    pugi::xml_document doc;
+    pugi::xml_node roomsNode = doc.append_child("rooms");
+    for (const Room& room : rooms)
+        DB::append_xml_room(roomsNode, room);
+    std::ostringstream out;
+    doc.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
+    return QByteArray::fromStdString(out.str());
+}
+
+// Reads rooms back the way the database does: through a stage file in a resources folder.
+QList<Room> readBack(const QByteArray& xml) {
+    TestWorkspace workspace;
+    workspace.makeResources({{1, QStringLiteral("One"), QStringLiteral("one.xml")}});
+    workspace.write(QStringLiteral("resources/rooms/one.xml"), xml);
+    ModalAnswerer answerer;
+    DB db;
+    return db.stages.value(0) ? db.stages[0]->rooms : QList<Room>();
+}
+
+Room sampleRoom() {
+    Room room;
+    room.type = 1;
+    room.variant = 2;
+    room.subtype = 3;
+    room.difficulty = 5;
+    room.name = QStringLiteral("Hall");
+    room.shape = RoomShape1x1;
+    room.resize(13, 7);
+    room.doors[0].exists = false;
+    room.weight = 1.0f;
+    room.getSpawn(3, 4).entries << Room::Entry{10, 1, 2, 0.25f} << Room::Entry{5, 0, 0, 2.0f};
+    room.getSpawn(-1, 3).entries << Room::Entry{1000, 0, 0, 1.0f};
+    return room;
+}
+
+void compareRooms(const Room& actual, const Room& expected) {
+    QCOMPARE(actual.type, expected.type);
+    QCOMPARE(actual.variant, expected.variant);
+    QCOMPARE(actual.subtype, expected.subtype);
+    QCOMPARE(actual.difficulty, expected.difficulty);
+    QCOMPARE(actual.name, expected.name);
+    QCOMPARE(actual.shape, expected.shape);
+    QCOMPARE(actual.weight, expected.weight);
+    QCOMPARE(actual.width, expected.width);
+    QCOMPARE(actual.height, expected.height);
+    QCOMPARE(actual.doors.size(), expected.doors.size());
+    for (int i = 0; i < expected.doors.size(); ++i) {
+        QCOMPARE(actual.doors[i].x, expected.doors[i].x);
+        QCOMPARE(actual.doors[i].y, expected.doors[i].y);
+        QCOMPARE(actual.doors[i].exists, expected.doors[i].exists);
+    }
+    QCOMPARE(actual.spawns.size(), expected.spawns.size());
+    for (int i = 0; i < expected.spawns.size(); ++i) {
+        QCOMPARE(actual.spawns[i].x, expected.spawns[i].x);
+        QCOMPARE(actual.spawns[i].y, expected.spawns[i].y);
+        QCOMPARE(actual.spawns[i].entries.size(), expected.spawns[i].entries.size());
+        for (int j = 0; j < expected.spawns[i].entries.size(); ++j) {
+            const Room::Entry& a = actual.spawns[i].entries[j];
+            const Room::Entry& e = expected.spawns[i].entries[j];
+            QCOMPARE(a.type, e.type);
+            QCOMPARE(a.variant, e.variant);
+            QCOMPARE(a.subtype, e.subtype);
+            QCOMPARE(a.weight, e.weight);
+        }
+    }
+    QVERIFY(!actual.hasUnsavedChanges());
+}
+
+} // namespace
+
+// The stage XML format: exact output, the reader's defaults, and round trips.
+class TestXml : public QObject {
+    Q_OBJECT
+private slots:
+    void writesTheExactLayout();
+    void weightText_data();
+    void weightText();
+    void skipsEmptyAndOutOfAreaSpawns();
+    void readerDefaults();
+    void shapeDerivation_data();
+    void shapeDerivation();
+    void doorExistsText_data();
+    void doorExistsText();
+    void duplicateSpawnsStay();
+    void nonNumericAndOverflowingAttributes();
+    void roundTrip_data();
+    void roundTrip();
+    void singleRoomFile();
+};
+
+void TestXml::writesTheExactLayout() {
+    Room room;
+    room.type = 1;
+    room.variant = 2;
+    room.name = QStringLiteral("Hall");
+    room.shape = RoomShape1x1H;
+    room.width = 13;
+    room.height = 7;
+    room.doors << Room::Door(-1, 3, true) << Room::Door(13, 3, false);
+    room.getSpawn(3, 4).entries << Room::Entry{10, 0, 0, 0.25f};
+    const QByteArray expected =
+        "<?xml version=\"1.0\"?>\n"
+        "<rooms>\n"
+        "\t<room type=\"1\" variant=\"2\" subtype=\"0\" difficulty=\"1\" "
+        "name=\"Hall\" shape=\"2\" weight=\"1\" width=\"13\" height=\"7\">\n"
+        "\t\t<door x=\"-1\" y=\"3\" exists=\"1\" />\n"
+        "\t\t<door x=\"13\" y=\"3\" exists=\"0\" />\n"
+        "\t\t<spawn x=\"3\" y=\"4\">\n"
+        "\t\t\t<entity type=\"10\" variant=\"0\" subtype=\"0\" "
+        "weight=\"0.25\" />\n"
+        "\t\t</spawn>\n"
+        "\t</room>\n"
+        "</rooms>\n";
+    QCOMPARE(stageXml({room}), expected);
+}
+
+void TestXml::weightText_data() {
+    QTest::addColumn<float>("weight");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("whole") << 1.0f << QByteArray("weight=\"1\"");
+    QTest::newRow("half") << 0.5f << QByteArray("weight=\"0.5\"");
+    QTest::newRow("tenth") << 0.1f << QByteArray("weight=\"0.100000001\"");
+    QTest::newRow("large") << 12345678.0f << QByteArray("weight=\"12345678\"");
+    QTest::newRow("negative") << -2.5f << QByteArray("weight=\"-2.5\"");
+}
+
+void TestXml::weightText() {
+    QFETCH(float, weight);
+    QFETCH(QByteArray, text);
+    Room room;
+    room.weight = weight;
+    room.getSpawn(0, 0).entries << Room::Entry{10, 0, 0, weight};
+    const QByteArray xml = stageXml({room});
+    QCOMPARE(xml.count(text), 2);
+    const QList<Room> rooms = readBack(xml);
+    QCOMPARE(rooms.size(), 1);
+    QCOMPARE(rooms[0].weight, weight);
+    QCOMPARE(rooms[0].spawns[0].entries[0].weight, weight);
+}
+
+void TestXml::skipsEmptyAndOutOfAreaSpawns() {
+    Room room;
+    room.width = 13;
+    room.height = 7;
+    room.name = QStringLiteral("Edge");
+    room.getSpawn(2, 2);
+    room.getSpawn(-1, 3).entries << Room::Entry();
+    room.getSpawn(13, 7).entries << Room::Entry();
+    room.getSpawn(14, 3).entries << Room::Entry();
+    room.getSpawn(0, -2).entries << Room::Entry();
+    LogCapture log;
+    const QByteArray xml = stageXml({room});
+    QCOMPARE(xml.count("<spawn "), 2);
+    QVERIFY(xml.contains("<spawn x=\"-1\" y=\"3\">"));
+    QVERIFY(xml.contains("<spawn x=\"13\" y=\"7\">"));
+    QCOMPARE(log.count(QStringLiteral("not saving out of bounds spawn at")), 2);
+    QVERIFY(log.messages().value(0).contains(QStringLiteral("\"Edge\"")));
+    QVERIFY(log.messages().value(0).endsWith(QStringLiteral("14 3")));
+}
+
+void TestXml::readerDefaults() {
+    const QList<Room> rooms =
+        readBack("<rooms><room><door/><spawn><entity/><other/></spawn><spawn/></room>"
+                 "<ignored/><room type='4'/></rooms><rooms><room/></rooms>");
+    QCOMPARE(rooms.size(), 2);
+    const Room& room = rooms[0];
+    QCOMPARE(room.type, 0u);
+    QCOMPARE(int(room.difficulty), 0);
+    QCOMPARE(room.name, QString());
+    QCOMPARE(room.weight, 0.0f);
+    QCOMPARE(int(room.shape), 0);
+    QCOMPARE(room.doors.size(), 1);
+    QVERIFY(!room.doors[0].exists);
+    QCOMPARE(room.spawns.size(), 2);
+    QCOMPARE(room.spawns[0].entries.size(), 1);
+    QCOMPARE(room.spawns[0].entries[0].weight, 0.0f);
+    QVERIFY(room.spawns[1].entries.isEmpty());
+    QCOMPARE(rooms[1].type, 4u);
+}
+
+void TestXml::shapeDerivation_data() {
+    QTest::addColumn<QByteArray>("attributes");
+    QTest::addColumn<int>("shape");
+    QTest::newRow("2x1 without shape") << QByteArray("width='26' height='7'") << 6;
+    QTest::newRow("2x1 with shape 0") << QByteArray("shape='0' width='26' height='7'") << 6;
+    QTest::newRow("explicit shape wins") << QByteArray("shape='3' width='26' height='7'") << 3;
+    QTest::newRow("1x1") << QByteArray("width='13' height='7'") << 1;
+    QTest::newRow("1x2") << QByteArray("width='13' height='14'") << 4;
+    QTest::newRow("2x2") << QByteArray("width='26' height='14'") << 8;
+    QTest::newRow("odd size") << QByteArray("width='20' height='7'") << 0;
+    QTest::newRow("low eight bits") << QByteArray("width='269' height='263'") << 1;
+}
+
+void TestXml::shapeDerivation() {
+    QFETCH(QByteArray, attributes);
+    const QList<Room> rooms = readBack("<rooms><room " + attributes + "/></rooms>");
+    QCOMPARE(rooms.size(), 1);
+    QTEST(int(rooms[0].shape), "shape");
+}
+
+void TestXml::doorExistsText_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("exists");
+    for (const char* yes : {"1", "true", "True", "yes", "Y"})
+        QTest::newRow(yes) << QByteArray(yes) << true;
+    for (const char* no : {"0", "false", "no", ""})
+        QTest::newRow(*no ? no : "empty") << QByteArray(no) << false;
+}
+
+void TestXml::doorExistsText() {
+    QFETCH(QByteArray, text);
+    const QList<Room> rooms =
+        readBack("<rooms><room><door x='-1' y='3' exists='" + text + "'/></room></rooms>");
+    QTEST(rooms[0].doors[0].exists, "exists");
+}
+
+void TestXml::duplicateSpawnsStay() {
+    const QList<Room> rooms = readBack("<rooms><room><spawn x='1' y='1'><entity type='10'/>"
+                                       "</spawn><spawn x='1' y='1'><entity type='11'/></spawn>"
+                                       "</room></rooms>");
+    QCOMPARE(rooms[0].spawns.size(), 2);
+    QCOMPARE(int(rooms[0].spawns[0].entries[0].type), 10);
+    QCOMPARE(int(rooms[0].spawns[1].entries[0].type), 11);
+}
+
+void TestXml::nonNumericAndOverflowingAttributes() {
+    const QList<Room> rooms =
+        readBack("<rooms><room type='abc' variant='-1' subtype='3000000000' difficulty='300' "
+                 "weight='heavy'><door x='70000' y='-3'/><spawn x='q'><entity type='65537' "
+                 "weight='x'/></spawn></room></rooms>");
+    const Room& room = rooms[0];
+    QCOMPARE(room.type, 0u);
+    QCOMPARE(room.variant, 0xFFFFFFFFu);
+    QCOMPARE(room.subtype, 3000000000u);
+    QCOMPARE(int(room.difficulty), 300 & 0xFF);
+    QCOMPARE(room.weight, 0.0f);
+    QCOMPARE(int(room.doors[0].x), qint16(70000));
+    QCOMPARE(int(room.doors[0].y), -3);
+    QCOMPARE(int(room.spawns[0].x), 0);
+    QCOMPARE(int(room.spawns[0].entries[0].type), 1);
+}
+
+void TestXml::roundTrip_data() {
+    QTest::addColumn<Room>("room");
+    QTest::newRow("sample") << sampleRoom();
+    Room escaped = sampleRoom();
+    escaped.name = QStringLiteral("A & B <\"C\"> 'd'");
+    QTest::newRow("escaped name") << escaped;
+    Room unicode = sampleRoom();
+    unicode.name = QStringLiteral("Caf\u00e9 \u00fcber \u4e16\u754c");
+    QTest::newRow("non-ascii name") << unicode;
+    Room large = sampleRoom();
+    large.type = 4000000000u;
+    large.variant = 9999;
+    large.weight = 0.1f;
+    QTest::newRow("large numbers") << large;
+    for (int shape = 1; shape <= 12; ++shape) {
+        Room shaped = sampleRoom();
+        shaped.shape = quint8(shape);
+        const QSize size = roomShapeGridSize(shape);
+        shaped.resize(size.width(), size.height());
+        QTest::addRow("shape %d", shape) << shaped;
+    }
+}
+
+void TestXml::roundTrip() {
+    QFETCH(Room, room);
+    const QList<Room> rooms = readBack(stageXml({room, room}));
+    QCOMPARE(rooms.size(), 2);
+    compareRooms(rooms[0], room);
+    QCOMPARE(rooms[1].variant, room.variant + 1);
+}
+
+void TestXml::singleRoomFile() {
+    TestWorkspace workspace;
+    const Room room = sampleRoom();
+    const QString path = workspace.filePath(QStringLiteral("preview.xml"));
+    DB::saveRoom(room, path);
+    const QByteArray xml = workspace.read(QStringLiteral("preview.xml"));
+    QVERIFY(xml.startsWith("<?xml version=\"1.0\"?>\n<room type=\"1\""));
+    QVERIFY(!xml.contains("<rooms"));
+    QVERIFY(!room.hasUnsavedChanges());
+
+    // Saving into a folder that does not exist fails quietly and creates nothing.
+    DB::saveRoom(room, workspace.filePath(QStringLiteral("missing/preview.xml")));
+    QVERIFY(!QFileInfo::exists(workspace.filePath(QStringLiteral("missing"))));
+}
+
+QTEST_MAIN(TestXml)
+#include "tst_xml.moc"
