@@ -1,3 +1,198 @@
 #include "EntityConfig.h"
 
+#include "main.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+
 EntityConfig g_EntityConfig;
+
+namespace {
+
+// Handed out by EntityConfig::icon for entities without a picture; callers must not modify it.
+QImage NullImage;
+
+// Key of an entity in the blacklist and the icon table. Only ever compared in memory, so two
+// triples whose texts collide simply share a key.
+uint ENTITYID(int type, int variant, int subtype) {
+    return qHash(QStringLiteral("%1.%2.%3").arg(type).arg(variant).arg(subtype), 0);
+}
+
+// The comma-separated fields of each line of a user list (blacklist, custom entities). Lines
+// come in pieces of at most 255 bytes, so an overlong line counts as several lines.
+bool readFieldLines(const QString& path, QList<QStringList>& lines) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    char piece[256];
+    while (file.readLine(piece, sizeof(piece)) > 0)
+        lines << QString::fromUtf8(piece).trimmed().split(QLatin1Char(','));
+    return true;
+}
+
+int fieldNumber(const QString& field) {
+    return field.toInt(nullptr, 10);
+}
+
+// The game's own bookkeeping entities (player, projectiles, effects and the like) cannot be
+// placed in a room, so they never reach the catalogue.
+bool isPlaceableGameType(int type) {
+    return type > 4 && type != 1000 && (type < 7 || type > 9);
+}
+
+QSet<uint> readBlacklist(const QString& path, QString& warnings) {
+    QSet<uint> blacklist;
+    QList<QStringList> lines;
+    if (!readFieldLines(path, lines))
+        warnings += QStringLiteral("Warning: Could not open blacklist %1\n").arg(path);
+    for (const QStringList& fields : qAsConst(lines)) {
+        if (fields.size() == 3)
+            blacklist.insert(
+                ENTITYID(fieldNumber(fields[0]), fieldNumber(fields[1]), fieldNumber(fields[2])));
+    }
+    return blacklist;
+}
+
+void appendGameEntities(std::vector<EntityConfig::Entity>& entities, const QString& path,
+                        const QSet<uint>& blacklist, QString& warnings) {
+    if (!QFile::exists(path)) {
+        warnings += QStringLiteral("Warning: Could not open entities %1!\n").arg(path);
+        warnings +=
+            QStringLiteral("Please adjust the settings (Tools->Settings...), then try again.\n");
+        return;
+    }
+    // A broken file still yields whatever the parser read before the error, and the entities
+    // found there are worth having.
+    pugi::xml_document doc;
+    doc.load_file(path.toUtf8().constData());
+    const pugi::xml_node list = doc.child("entities");
+    for (pugi::xml_node node = list.child("entity"); node; node = node.next_sibling("entity")) {
+        EntityConfig::Entity entity;
+        entity.type = node.attribute("id").as_int();
+        entity.variant = node.attribute("variant").as_int();
+        entity.subtype = node.attribute("subtype").as_int();
+        entity.name = node.attribute("name").value();
+        entity.bossID = node.attribute("bossID").as_int();
+        if (!blacklist.contains(ENTITYID(entity.type, entity.variant, entity.subtype)) &&
+            isPlaceableGameType(entity.type)) {
+            entities.push_back(entity);
+        } else {
+            qDebug() << "skipping entity " << entity.type << "." << entity.variant << "."
+                     << entity.subtype;
+        }
+    }
+}
+
+// The user's own entities: neither the blacklist nor the type rule applies to them.
+void appendCustomEntities(std::vector<EntityConfig::Entity>& entities, const QString& path,
+                          QString& warnings) {
+    QList<QStringList> lines;
+    if (!readFieldLines(path, lines))
+        warnings += QStringLiteral("Warning: Could not open custom entity config %1\n").arg(path);
+    for (const QStringList& fields : qAsConst(lines)) {
+        if (fields.size() != 4)
+            continue;
+        EntityConfig::Entity entity;
+        entity.type = fieldNumber(fields[0]);
+        entity.variant = fieldNumber(fields[1]);
+        entity.subtype = fieldNumber(fields[2]);
+        entity.name = fields[3].toStdString();
+        entities.push_back(entity);
+    }
+}
+
+} // namespace
+
+bool EntityConfig::EntityCompare(const Entity& a, const Entity& b) {
+    if (a.type != b.type)
+        return a.type < b.type;
+    if (a.variant != b.variant)
+        return a.variant < b.variant;
+    return a.subtype < b.subtype;
+}
+
+EntityConfig::EntityConfig() = default;
+
+EntityConfig::~EntityConfig() = default;
+
+QString EntityConfig::Load(const QString& entitiesPath, const QString& blacklistPath,
+                           const QString& customPath) {
+    QString warnings;
+    const QSet<uint> blacklist = readBlacklist(blacklistPath, warnings);
+    entities.clear();
+    appendGameEntities(entities, entitiesPath, blacklist, warnings);
+    appendCustomEntities(entities, customPath, warnings);
+    std::sort(entities.begin(), entities.end(), EntityCompare);
+    loadIcons(warnings);
+    return warnings;
+}
+
+void EntityConfig::loadIcons(QString& warnings) {
+    const QDir folder(g_prefix + QStringLiteral("icons"));
+    if (!folder.exists()) {
+        warnings +=
+            QStringLiteral("Warning: Could not open icons dir %1\n").arg(folder.absolutePath());
+        return;
+    }
+    const QStringList files = folder.entryList(QDir::Files, QDir::Unsorted);
+    if (files.isEmpty()) {
+        warnings += QStringLiteral("Warning: No icons found in %1\n").arg(folder.absolutePath());
+        return;
+    }
+    for (const QString& fileName : files) {
+        // type.variant.extension or type.variant.subtype.extension
+        const QStringList parts = fileName.split(QLatin1Char('.'));
+        if (parts.size() < 3)
+            continue;
+        const int type = fieldNumber(parts[0]);
+        const int variant = fieldNumber(parts[1]);
+        const int subtype = parts.size() >= 4 ? fieldNumber(parts[2]) : 0;
+        // A file that is no image still takes the key, so it hides an older picture of the
+        // same entity rather than leaving a stale one on screen.
+        icons.insert(int(ENTITYID(type, variant, subtype)),
+                     QImage(g_prefix + QStringLiteral("icons/") + fileName));
+    }
+}
+
+const EntityConfig::Entity* EntityConfig::GetEntity(int type, int variant, int subtype) const {
+    Entity key;
+    key.type = type;
+    key.variant = variant;
+    key.subtype = subtype;
+    const auto found = std::lower_bound(entities.begin(), entities.end(), key, EntityCompare);
+    if (found != entities.end() && !EntityCompare(key, *found))
+        return &*found;
+    if (subtype > 0)
+        return GetEntity(type, variant, 0);
+    if (variant > 0)
+        return GetEntity(type, 0, 0);
+    return nullptr;
+}
+
+std::vector<EntityConfig::Entity> EntityConfig::GetEntityVariants(int type) const {
+    std::vector<Entity> variants;
+    for (const Entity& entity : entities) {
+        if (entity.type > type)
+            break;
+        if (entity.type == type)
+            variants.push_back(entity);
+    }
+    return variants;
+}
+
+std::vector<EntityConfig::Entity>& EntityConfig::GetAllEntities() {
+    return entities;
+}
+
+QImage& EntityConfig::icon(int type, int variant, int subtype) {
+    const auto found = icons.find(int(ENTITYID(type, variant, subtype)));
+    return found == icons.end() ? NullImage : *found;
+}
