@@ -19,7 +19,7 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -268,9 +268,13 @@ int Stage::nextRoomVariant(int type, int start) {
 
 namespace {
 
+// Weights are written like printf's "%.9g" in the C locale, whatever locale the process runs
+// in: a German desktop must not write "0,25" into a stage file.
 void setWeightAttribute(pugi::xml_node node, float weight) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.9g", double(weight));
+    const std::to_chars_result end =
+        std::to_chars(text, text + sizeof text - 1, double(weight), std::chars_format::general, 9);
+    *end.ptr = '\0';
     node.append_attribute("weight").set_value(text);
 }
 
@@ -285,6 +289,36 @@ quint32 readUnsigned32(pugi::xml_attribute attribute) {
     return quint32(attribute.as_llong());
 }
 
+// Reads a number as strtod does in the C locale (leading blanks and a plus sign allowed), 0.0
+// when the text is not a number.
+float readWeight(pugi::xml_attribute attribute) {
+    const char* text = attribute.value();
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+        ++text;
+    if (*text == '+')
+        ++text;
+    double value = 0.0;
+    std::from_chars(text, text + std::strlen(text), value);
+    return float(value);
+}
+
+// The first attribute of each given name, found in one pass over the element's attributes:
+// stage files are large, and looking every attribute up by name scans the list again each time.
+template <size_t N> struct Attributes {
+    explicit Attributes(pugi::xml_node node, const char* const (&names)[N]) {
+        for (pugi::xml_attribute attribute = node.first_attribute(); attribute;
+             attribute = attribute.next_attribute()) {
+            for (size_t i = 0; i < N; ++i) {
+                if (!found[i] && std::strcmp(attribute.name(), names[i]) == 0) {
+                    found[i] = attribute;
+                    break;
+                }
+            }
+        }
+    }
+    pugi::xml_attribute found[N];
+};
+
 class StringWriter : public pugi::xml_writer {
 public:
     void write(const void* data, size_t size) override {
@@ -293,47 +327,91 @@ public:
     QByteArray bytes;
 };
 
-Room readXmlRoom(pugi::xml_node node) {
-    Room room;
-    room.type = readUnsigned32(node.attribute("type"));
-    room.variant = readUnsigned32(node.attribute("variant"));
-    room.subtype = readUnsigned32(node.attribute("subtype"));
-    room.difficulty = quint8(node.attribute("difficulty").as_int());
-    room.name = QString::fromUtf8(node.attribute("name").value());
-    room.weight = float(node.attribute("weight").as_double());
+bool isElement(pugi::xml_node node, const char* name) {
+    return node.type() == pugi::node_element && std::strcmp(node.name(), name) == 0;
+}
 
-    for (pugi::xml_node door = node.child("door"); door; door = door.next_sibling("door")) {
-        room.doors.append(Room::Door(qint16(door.attribute("x").as_int()),
-                                     qint16(door.attribute("y").as_int()),
-                                     door.attribute("exists").as_bool()));
-    }
-    for (pugi::xml_node spawnNode = node.child("spawn"); spawnNode;
-         spawnNode = spawnNode.next_sibling("spawn")) {
-        Room::Spawn spawn;
-        spawn.x = qint16(spawnNode.attribute("x").as_int());
-        spawn.y = qint16(spawnNode.attribute("y").as_int());
-        for (pugi::xml_node entity = spawnNode.child("entity"); entity;
-             entity = entity.next_sibling("entity")) {
-            Room::Entry entry;
-            entry.type = quint16(entity.attribute("type").as_int());
-            entry.variant = quint16(entity.attribute("variant").as_int());
-            entry.subtype = quint16(entity.attribute("subtype").as_int());
-            entry.weight = float(entity.attribute("weight").as_double());
-            spawn.entries.append(entry);
-        }
-        room.spawns.append(spawn);
-    }
+// An upper bound for the elements of a kind among the node's children, to reserve list room.
+int countChildren(pugi::xml_node node) {
+    int count = 0;
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
+        ++count;
+    return count;
+}
 
-    room.shape = quint8(node.attribute("shape").as_int());
-    room.width = quint8(node.attribute("width").as_int());
-    room.height = quint8(node.attribute("height").as_int());
+void readXmlEntries(pugi::xml_node spawnNode, Room::Spawn& spawn) {
+    static const char* const names[] = {"type", "variant", "subtype", "weight"};
+    spawn.entries.reserve(countChildren(spawnNode));
+    for (pugi::xml_node entity = spawnNode.first_child(); entity; entity = entity.next_sibling()) {
+        if (!isElement(entity, "entity"))
+            continue;
+        const Attributes<4> attributes(entity, names);
+        Room::Entry entry;
+        entry.type = quint16(attributes.found[0].as_int());
+        entry.variant = quint16(attributes.found[1].as_int());
+        entry.subtype = quint16(attributes.found[2].as_int());
+        entry.weight = readWeight(attributes.found[3]);
+        spawn.entries.append(entry);
+    }
+}
+
+void readXmlDoor(pugi::xml_node door, Room& room) {
+    static const char* const names[] = {"x", "y", "exists"};
+    const Attributes<3> attributes(door, names);
+    room.doors.append(Room::Door(qint16(attributes.found[0].as_int()),
+                                 qint16(attributes.found[1].as_int()),
+                                 attributes.found[2].as_bool()));
+}
+
+void readXmlSpawn(pugi::xml_node spawnNode, Room& room) {
+    static const char* const names[] = {"x", "y"};
+    const Attributes<2> attributes(spawnNode, names);
+    room.spawns.append(Room::Spawn());
+    Room::Spawn& spawn = room.spawns.last();
+    spawn.x = qint16(attributes.found[0].as_int());
+    spawn.y = qint16(attributes.found[1].as_int());
+    readXmlEntries(spawnNode, spawn);
+}
+
+// Doors and spawns in one pass over the room's children, each kind in document order.
+void readXmlDoorsAndSpawns(pugi::xml_node node, Room& room) {
+    const int children = countChildren(node);
+    room.doors.clear();
+    room.doors.reserve(children);
+    room.spawns.clear();
+    room.spawns.reserve(children);
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (isElement(child, "door"))
+            readXmlDoor(child, room);
+        else if (isElement(child, "spawn"))
+            readXmlSpawn(child, room);
+    }
+}
+
+// Fills every field of the room from a room element, with the file format's defaults for
+// missing attributes (which differ from a new room's).
+void readXmlRoom(pugi::xml_node node, Room& room) {
+    static const char* const names[] = {"type",   "variant", "subtype", "difficulty", "name",
+                                        "weight", "shape",   "width",   "height"};
+    const Attributes<9> attributes(node, names);
+    room.type = readUnsigned32(attributes.found[0]);
+    room.variant = readUnsigned32(attributes.found[1]);
+    room.subtype = readUnsigned32(attributes.found[2]);
+    room.difficulty = quint8(attributes.found[3].as_int());
+    room.name = QString::fromUtf8(attributes.found[4].value());
+    room.weight = readWeight(attributes.found[5]);
+    readXmlDoorsAndSpawns(node, room);
+
+    room.shape = quint8(attributes.found[6].as_int());
+    room.width = quint8(attributes.found[7].as_int());
+    room.height = quint8(attributes.found[8].as_int());
     if (room.shape == RoomShapeNone) {
         for (int shape : {RoomShape1x1, RoomShape2x1, RoomShape1x2, RoomShape2x2}) {
             if (roomShapeGridSize(shape) == QSize(room.width, room.height))
                 room.shape = quint8(shape);
         }
     }
-    return room;
+    room.changed = false;
 }
 
 quint64 roomKey(const Room& room) {
@@ -516,7 +594,7 @@ void readStageRooms(Stage& stage, const pugi::xml_document& doc) {
         const int row = model->rowCount();
         model->insertRows(row, 1);
         Room& room = stage.rooms[row];
-        room = readXmlRoom(node);
+        readXmlRoom(node, room);
         const quint64 key = roomKey(room);
         if (taken.contains(key))
             duplicates.append(row);
@@ -1238,4 +1316,84 @@ Qt::ItemFlags SpawnTableModel::flags(const QModelIndex& index) const {
         return Qt::ItemIsEnabled;
     const Qt::ItemFlags base = QAbstractTableModel::flags(index) | Qt::ItemIsSelectable;
     return index.column() == 1 ? base | Qt::ItemIsEditable : base;
+}
+
+// Room commands
+
+Room makeNewRoom(Stage& stage) {
+    Room room;
+    room.name = QStringLiteral("New Room");
+    room.type = 1;
+    room.shape = RoomShape1x1;
+    room.resize(13, 7);
+    room.variant = quint32(stage.nextRoomVariant(1, 0));
+    return room;
+}
+
+Room makeRoomCopy(Stage& stage, const Room& source) {
+    Room copy = source;
+    copy.variant = quint32(stage.nextRoomVariant(int(copy.type), int(copy.variant)));
+    const QString suffix = QStringLiteral(" (copy)");
+    if (!copy.name.endsWith(suffix))
+        copy.name += suffix;
+    return copy;
+}
+
+void sortStageRooms(Stage& stage) {
+    // A shared list would hand out the addresses of elements that the first move copies away.
+    stage.rooms.detach();
+    QList<const Room*> sorted;
+    for (const Room& room : qAsConst(stage.rooms))
+        sorted.append(&room);
+    std::sort(sorted.begin(), sorted.end(), [](const Room* a, const Room* b) { return *a < *b; });
+    for (int row = 0; row < sorted.size(); ++row)
+        stage.rooms.move(stageRoomRow(stage, sorted.at(row)), row);
+}
+
+int stageRoomRow(const Stage& stage, const Room* room) {
+    for (int row = 0; row < stage.rooms.size(); ++row) {
+        if (&stage.rooms.at(row) == room)
+            return row;
+    }
+    return -1;
+}
+
+// Game preview
+
+QStringList gameStageOptions(int stageId) {
+    int number = stageId;
+    int type = 0;
+    if (stageId == 0 || stageId == 18) {
+        number = 1;
+    } else if (stageId <= 12 && stageId % 3 == 0) {
+        number = stageId / 3;
+        type = 2;
+    } else if (stageId <= 12 && stageId % 3 > 0) {
+        number = stageId / 3 + 1;
+        type = stageId % 3 - 1;
+    } else if (stageId >= 14 && stageId <= 17) {
+        number = stageId < 16 ? 9 : 11;
+        type = stageId % 2;
+    } else if (stageId > 18) {
+        number = stageId - 18;
+        type = 3;
+    }
+    return {QStringLiteral("--set-stage-type=%1").arg(type),
+            QStringLiteral("--set-stage=%1").arg(number)};
+}
+
+// Single-room files
+
+bool DB::readRoomFile(const QString& path, Room& room, QString* reason) {
+    pugi::xml_document doc;
+    const pugi::xml_parse_result result = doc.load_file(QFile::encodeName(path).constData());
+    const pugi::xml_node node = doc.child("room");
+    if (result && node) {
+        readXmlRoom(node, room);
+        return true;
+    }
+    if (reason)
+        *reason =
+            result ? QStringLiteral("no room element") : QString::fromUtf8(result.description());
+    return false;
 }

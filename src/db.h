@@ -180,6 +180,9 @@ public:
     static QString roomsFolder();
     // The STB file name of a stage: its lower-case path with ".xml" replaced by ".stb".
     static QString stbFileNameFor(const Stage& stage);
+    // Reads a single-room file as written by saveRoom; false with the reason when the file does
+    // not parse or holds no room element.
+    static bool readRoomFile(const QString& path, Room& room, QString* reason = nullptr);
 
 private:
     static void showWarning(const QString& text);
@@ -252,3 +255,23 @@ public:
 private:
     Room::Spawn& spawn;
 };
+
+// Room commands
+
+// A new room for the stage: "New Room" of type 1, shape 1x1 with its doors, and the first
+// variant that no type-1 room of the stage uses.
+Room makeNewRoom(Stage& stage);
+// A copy of source for the same stage: the first free variant at or above the source's, and
+// the name marked " (copy)" once.
+Room makeRoomCopy(Stage& stage, const Room& source);
+// Sorts the stage's rooms by Room::operator< by moving whole list elements, so that every room
+// keeps its address: the canvas and the spawn inspector may be pointing into one of them.
+void sortStageRooms(Stage& stage);
+// The row of the stage's room at that address, or -1 when the stage holds no such room.
+int stageRoomRow(const Stage& stage, const Room* room);
+
+// Game preview
+
+// The game's options that select the stage with this catalogue id: "--set-stage-type=T" and
+// "--set-stage=S".
+QStringList gameStageOptions(int stageId);
