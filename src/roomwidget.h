@@ -6,6 +6,8 @@
 #include <QPoint>
 #include <QWidget>
 
+class QPainter;
+
 // What the canvas needs from the spawn inspector: show a spawn, clear it, and hand out a copy
 // of the shown spawn as the paint brush. The main window implements it.
 class SpawnInspector {
@@ -31,7 +33,7 @@ public:
     void clearSelection();
     QPoint getSelectedCell() const;
     QPoint getHoverCell() const;
-    void setChanged(bool changed);
+    void setChanged(bool unsaved);
 
     void setRoomType(int type);
     void setRoomVariant(int variant);
@@ -61,6 +63,21 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The cell under a pixel position, whether or not the room has such a cell.
+    QPoint cellAt(const QPoint& pixel) const;
+    QRect fillSquare(int x, int y) const;
+    QRect outlineRect(int x, int y) const;
+    Room::Door* doorAt(const QPoint& cell) const;
+    QString hoverText(const Room::Spawn& spawn) const;
+    bool canPaintHoverCell() const;
+    void paintHoverCell();
+    template <typename Field, typename Value>
+    void setRoomField(Field Room::*field, const Value& value);
+
+    void paintGrid(QPainter& painter, const QRect& exposed);
+    void paintDoors(QPainter& painter);
+    void paintSpawns(QPainter& painter);
+
     Room* room = nullptr;
     QPoint hoverCell = NoCell;
     Room::Door* hoverDoor = nullptr;
