@@ -2,17 +2,581 @@
 #include "ui_mainwindow.h"
 
 #include "db.h"
+#include "main.h"
+#include "settingsdialog.h"
+
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSaveFile>
+#include <QSettings>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QSortFilterProxyModel>
+#include <QSpinBox>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+const int Difficulties[] = {1, 5, 10};
+
+QString setting(const char* key) {
+    return g_settings->value(QLatin1String(key)).toString();
+}
+
+// A plain modal message box: no parent, no title.
+void showPlainMessage(const QString& text) {
+    QMessageBox box;
+    box.setText(text);
+    box.exec();
+}
+
+// Tells the views that every row of the model may look different now.
+void announceAllRowsChanged(QAbstractItemModel* model) {
+    if (model && model->rowCount() > 0)
+        emit model->dataChanged(model->index(0, 0), model->index(model->rowCount() - 1, 0));
+}
+
+// What a spin box shows for a value that may lie beyond its maximum.
+int shownValue(quint32 value, const QSpinBox* box) {
+    return int(qMin(value, quint32(box->maximum())));
+}
+
+QString recoveryMarkerPath() {
+    return g_prefix + QStringLiteral("recovery/last.txt");
+}
+
+} // namespace
+
+// Construction
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
-    , ui(new Ui::MainWindow)
-{
+    , ui(new Ui::MainWindow) {
     ui->setupUi(this);
     db = new DB;
+
+    stageListModel = new StageListModel(db->stages, this);
+    ui->stageListView->setModel(stageListModel);
+    connect(ui->stageListView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &MainWindow::stageListView_rowChanged);
+
+    roomFilterModel = new QSortFilterProxyModel;
+    roomFilterModel->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    roomFilterModel->setFilterKeyColumn(0);
+
+    settingsDialog = new SettingsDialog(this);
+    connectWidgets();
+    createTabShortcuts();
+    ui->roomWidget->setSpawnInspector(this);
+    load_entity_config();
+    for (int i = 1; i <= 10; ++i)
+        ui->entityTabBar->addTab(QString::number(i % 10));
+    reportKeptStages();
 }
 
-MainWindow::~MainWindow()
-{
+MainWindow::~MainWindow() {
+    // The inspector's model belongs to no one else.
+    clearSelectedSpawn();
+    delete previewProcess;
+    delete roomFilterModel;
     delete ui;
     delete db;
+    delete settingsDialog;
+}
+
+void MainWindow::connectWidgets() {
+    connect(ui->entityWidget, &EntityWidget::showMessage, ui->statusBar, &QStatusBar::showMessage);
+    connect(ui->entityWidget, &EntityWidget::addEntity, this, &MainWindow::addEntity);
+    connect(ui->entityPaletteWidget, &EntityWidget::addEntity, this, &MainWindow::addEntity);
+    connect(ui->entityPaletteWidget, &EntityWidget::showMessage, ui->statusBar,
+            &QStatusBar::showMessage);
+    connect(ui->entityTabBar, &QTabBar::currentChanged, ui->entityPaletteWidget,
+            &EntityWidget::changeTab);
+    connect(ui->roomWidget, &RoomWidget::showMessage, ui->statusBar, &QStatusBar::showMessage);
+    connect(ui->roomWidget, &RoomWidget::changed, this, &MainWindow::roomChanged);
+    connect(settingsDialog, &QDialog::accepted, this, &MainWindow::settingsAccepted);
+}
+
+// The digit keys pick the palette tab with the same label: 1 to 9 the first nine, 0 the tenth.
+void MainWindow::createTabShortcuts() {
+    for (int tab = 0; tab < 10; ++tab) {
+        auto* shortcut = new QShortcut(QKeySequence(Qt::Key_0 + (tab + 1) % 10), this);
+        connect(shortcut, &QShortcut::activated, ui->entityTabBar,
+                [this, tab] { ui->entityTabBar->setCurrentIndex(tab); });
+    }
+}
+
+void MainWindow::load_entity_config() {
+    const QString resources = setting("resources/path");
+    const QString entityFolder = resources.isEmpty() ? g_prefix : resources;
+    const QString warnings = g_EntityConfig.Load(entityFolder + QStringLiteral("/entities2.xml"),
+                                                 g_prefix + QStringLiteral("blacklist.txt"),
+                                                 g_prefix + QStringLiteral("entities_custom.txt"));
+    // The strips still point into the old catalogue; they must be refreshed before the warning
+    // box lets them paint again.
+    ui->entityWidget->catalogueReloaded();
+    ui->entityPaletteWidget->catalogueReloaded();
+    ui->entityPaletteWidget->setPaletteMode(true);
+    ui->entityPaletteWidget->loadPalette(g_prefix + QStringLiteral("palette.ini"));
+    if (!warnings.isEmpty())
+        showPlainMessage(warnings);
+
+    {
+        const QSignalBlocker blocker(ui->typeCombo);
+        ui->typeCombo->clear();
+        ui->typeCombo->addItems(DB::roomTypeStrings);
+    }
+    setWindowTitle(QStringLiteral("Quorle Room Editor - %1").arg(resources));
+}
+
+// Navigation
+
+Stage* MainWindow::currentStage() {
+    const int row = currentStageIndex();
+    return row >= 0 && row < db->stages.size() ? db->stages.at(row) : nullptr;
+}
+
+int MainWindow::currentStageIndex() {
+    return ui->stageListView->currentIndex().row();
+}
+
+void MainWindow::stageListView_rowChanged(const QModelIndex&, const QModelIndex&) {
+    showCurrentStage();
+}
+
+void MainWindow::showCurrentStage() {
+    Stage* stage = currentStage();
+    if (!stage)
+        return;
+    roomFilterModel->setSourceModel(stage->getModel());
+    setRoomListModel(roomFilterModel);
+    selectRoom(roomFilterModel->index(0, 0));
+}
+
+void MainWindow::setRoomListModel(QAbstractItemModel* model) {
+    if (ui->roomListView->model() == model)
+        return;
+    // The view makes a new selection model for every model and leaves the old one to us.
+    QItemSelectionModel* previous = ui->roomListView->selectionModel();
+    ui->roomListView->setModel(model);
+    delete previous;
+    if (model) {
+        connect(ui->roomListView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                &MainWindow::roomListView_rowChanged);
+    }
+}
+
+// Makes the row current; the canvas follows through roomListView_rowChanged, and shows nothing
+// when no row is current (the view reports no change when it had none before either).
+void MainWindow::selectRoom(const QModelIndex& index) {
+    ui->roomListView->setCurrentIndex(index);
+    if (!ui->roomListView->currentIndex().isValid())
+        ui->roomWidget->setRoom(nullptr);
+}
+
+void MainWindow::roomListView_rowChanged(const QModelIndex& current, const QModelIndex&) {
+    if (current.row() < 0 || currentStageIndex() < 0) {
+        ui->roomWidget->setRoom(nullptr);
+        return;
+    }
+    auto* room = static_cast<Room*>(current.data(Qt::UserRole + 1).value<void*>());
+    ui->roomWidget->setRoom(room);
+    showRoomProperties(*room);
+}
+
+// Showing a room never changes it: a value that an editor cannot hold is shown clamped or
+// rounded, and reaches the room only when the user edits that field.
+void MainWindow::showRoomProperties(const Room& room) {
+    const QSignalBlocker typeBlocker(ui->typeCombo);
+    const QSignalBlocker variantBlocker(ui->variantSpinBox);
+    const QSignalBlocker subtypeBlocker(ui->subtypeSpinBox);
+    const QSignalBlocker difficultyBlocker(ui->difficultyCombo);
+    const QSignalBlocker sizeBlocker(ui->sizeCombo);
+    const QSignalBlocker nameBlocker(ui->nameLine);
+    const QSignalBlocker weightBlocker(ui->weightSpinBox);
+
+    ui->typeCombo->setCurrentIndex(int(room.type));
+    ui->variantSpinBox->setValue(shownValue(room.variant, ui->variantSpinBox));
+    ui->subtypeSpinBox->setValue(shownValue(room.subtype, ui->subtypeSpinBox));
+    const int* difficulty =
+        std::find(std::begin(Difficulties), std::end(Difficulties), int(room.difficulty));
+    if (difficulty != std::end(Difficulties))
+        ui->difficultyCombo->setCurrentIndex(int(difficulty - std::begin(Difficulties)));
+    ui->sizeCombo->setCurrentIndex(room.shape - 1);
+    ui->nameLine->setText(room.name);
+    ui->weightSpinBox->setValue(room.weight);
+}
+
+void MainWindow::updateRoomList() {
+    const QModelIndex current = ui->roomListView->currentIndex();
+    if (current.isValid())
+        emit roomFilterModel->dataChanged(current, current);
+}
+
+void MainWindow::roomChanged() {
+    updateRoomList();
+    stageChanged();
+}
+
+void MainWindow::stageChanged() {
+    Stage* stage = currentStage();
+    if (!stage)
+        return;
+    stage->setChanged(true);
+    const QModelIndex row = stageListModel->index(currentStageIndex());
+    emit stageListModel->dataChanged(row, row);
+}
+
+void MainWindow::on_roomFilterLine_textChanged(const QString& text) {
+    roomFilterModel->setFilterRegExp(QRegExp(text, Qt::CaseInsensitive, QRegExp::Wildcard));
+}
+
+// Room commands
+
+void MainWindow::on_addRoomButton_clicked() {
+    if (Stage* stage = currentStage())
+        insertRoomAfterCurrent(*stage, makeNewRoom(*stage));
+}
+
+void MainWindow::on_duplicateRoomButton_clicked() {
+    Stage* stage = currentStage();
+    const QModelIndex current = ui->roomListView->currentIndex();
+    if (stage && current.isValid())
+        insertRoomAfterCurrent(*stage,
+                               makeRoomCopy(*stage, current.data(Qt::UserRole).value<Room>()));
+}
+
+void MainWindow::insertRoomAfterCurrent(Stage& stage, const Room& room) {
+    const QModelIndex current = roomFilterModel->mapToSource(ui->roomListView->currentIndex());
+    const int row = current.isValid() ? current.row() + 1 : 0;
+    stage.getModel()->insertRoom(row, room);
+    selectRoom(roomFilterModel->mapFromSource(stage.getModel()->index(row)));
+    ui->roomWidget->update();
+    stageChanged();
+    updateRoomList();
+}
+
+// The canvas moves to a neighbouring room before the current one is freed.
+void MainWindow::on_deleteRoomButton_clicked() {
+    if (!currentStage())
+        return;
+    const int row = ui->roomListView->currentIndex().row();
+    if (row >= 0) {
+        const int neighbour = row > 0 ? row - 1 : (roomFilterModel->rowCount() > 1 ? 1 : -1);
+        selectRoom(roomFilterModel->index(neighbour, 0));
+        roomFilterModel->removeRows(row, 1);
+    }
+    ui->roomWidget->update();
+    stageChanged();
+}
+
+// The rooms keep their addresses while sorting; the room shown stays current at its new row.
+void MainWindow::on_actionSort_triggered() {
+    Stage* stage = currentStage();
+    if (!stage)
+        return;
+    const Room* shown = ui->roomWidget->getRoom();
+    sortStageRooms(*stage);
+    announceAllRowsChanged(stage->getModel());
+    selectRoom(
+        roomFilterModel->mapFromSource(stage->getModel()->index(stageRoomRow(*stage, shown))));
+}
+
+// Property editors
+
+void MainWindow::on_typeCombo_currentIndexChanged(int index) {
+    ui->roomWidget->setRoomType(index);
+    updateRoomList();
+}
+
+void MainWindow::on_variantSpinBox_valueChanged(int value) {
+    ui->roomWidget->setRoomVariant(value);
+    updateRoomList();
+}
+
+void MainWindow::on_subtypeSpinBox_valueChanged(int value) {
+    ui->roomWidget->setRoomSubtype(value);
+    updateRoomList();
+}
+
+void MainWindow::on_difficultyCombo_currentIndexChanged(int index) {
+    const bool known = index >= 0 && index < int(std::size(Difficulties));
+    ui->roomWidget->setRoomDifficulty(known ? Difficulties[index] : 1);
+    updateRoomList();
+}
+
+void MainWindow::on_sizeCombo_currentIndexChanged(int index) {
+    ui->roomWidget->changeRoomShape(eRoomShape(index + 1));
+    updateRoomList();
+}
+
+void MainWindow::on_nameLine_textChanged(const QString& text) {
+    ui->roomWidget->setRoomName(text);
+    updateRoomList();
+}
+
+void MainWindow::on_weightSpinBox_valueChanged(double value) {
+    ui->roomWidget->setRoomWeight(value);
+    updateRoomList();
+}
+
+// Spawn inspector
+
+void MainWindow::setSelectedSpawn(Room::Spawn& spawn) {
+    auto* model = new SpawnTableModel(spawn);
+    connect(model, &QAbstractItemModel::rowsInserted, ui->roomWidget, &RoomWidget::roomChanged);
+    connect(model, &QAbstractItemModel::rowsMoved, ui->roomWidget, &RoomWidget::roomChanged);
+    connect(model, &QAbstractItemModel::rowsRemoved, ui->roomWidget, &RoomWidget::roomChanged);
+    connect(model, &QAbstractItemModel::dataChanged, ui->roomWidget, &RoomWidget::roomChanged);
+    QAbstractItemModel* previous = ui->tableView->model();
+    ui->tableView->setModel(model);
+    ui->tableView->resizeColumnsToContents();
+    delete previous;
+}
+
+void MainWindow::clearSelectedSpawn() {
+    QAbstractItemModel* previous = ui->tableView->model();
+    ui->tableView->setModel(nullptr);
+    delete previous;
+}
+
+Room::Spawn MainWindow::getSelectedSpawn() const {
+    const QAbstractItemModel* model = ui->tableView->model();
+    if (!model)
+        return Room::Spawn();
+    return model->data(ui->tableView->currentIndex(), Qt::UserRole + 1).value<Room::Spawn>();
+}
+
+// An entity already in the spawn gets heavier instead of appearing twice.
+void MainWindow::addEntity(const EntityConfig::Entity* entity, qreal weight) {
+    QAbstractItemModel* model = ui->tableView->model();
+    if (!entity || !model || !ui->roomWidget->hasSelection())
+        return;
+    Room::Entry entry;
+    entry.type = quint16(entity->type);
+    entry.variant = quint16(entity->variant);
+    entry.subtype = quint16(entity->subtype);
+    entry.weight = float(weight);
+
+    int row = 0;
+    for (; row < model->rowCount(); ++row) {
+        const auto existing = model->index(row, 0).data(Qt::UserRole).value<Room::Entry>();
+        if (existing.type == entry.type && existing.variant == entry.variant &&
+            existing.subtype == entry.subtype) {
+            entry.weight += existing.weight;
+            break;
+        }
+    }
+    if (row == model->rowCount())
+        model->insertRows(row, 1);
+    model->setData(model->index(row, 0), QVariant::fromValue(entry));
+    emit model->dataChanged(model->index(row, 0), model->index(row, 1));
+
+    ui->tableView->setCurrentIndex(model->index(row, 0));
+    ui->tableView->resizeColumnsToContents();
+    ui->roomWidget->update();
+}
+
+// Rows are removed from the highest down, so the lower row numbers stay valid.
+void MainWindow::on_removeEntriesButton_clicked() {
+    QAbstractItemModel* model = ui->tableView->model();
+    if (!model)
+        return;
+    QList<int> rows;
+    const QModelIndexList selected = ui->tableView->selectionModel()->selectedIndexes();
+    for (const QModelIndex& index : selected)
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (auto row = rows.crbegin(); row != rows.crend(); ++row)
+        model->removeRows(*row, 1);
+    ui->roomWidget->update();
+}
+
+// Files
+
+void MainWindow::on_actionSave_triggered() {
+    db->save();
+    ui->entityPaletteWidget->savePalette(g_prefix + QStringLiteral("palette.ini"));
+    refreshListColours();
+    ui->statusBar->showMessage(QStringLiteral("Saved!"));
+}
+
+void MainWindow::refreshListColours() {
+    announceAllRowsChanged(stageListModel);
+    announceAllRowsChanged(ui->roomListView->model());
+}
+
+void MainWindow::on_actionImport_from_XML_triggered() {
+    const QString folder =
+        askStbFolder(QStringLiteral("Select directory for importing Binary (.stb)"));
+    if (folder.isEmpty())
+        return;
+    const QString question =
+        QStringLiteral("Are you sure you want to import room data from Binary files in \"%1\"?\n")
+            .arg(folder) +
+        db->listImportBinary(folder).join(QStringLiteral(", "));
+    if (!confirm(QStringLiteral("Really import Binary?"), question))
+        return;
+    detachRooms();
+    db->importBinary(folder);
+    showCurrentStage();
+    refreshListColours();
+}
+
+void MainWindow::on_actionExport_as_XML_2_triggered() {
+    const QString folder =
+        askStbFolder(QStringLiteral("Select directory for exporting Binary (.stb)"));
+    if (folder.isEmpty())
+        return;
+    const QString question =
+        QStringLiteral("The following files in \"%1\" will be overwritten:\n").arg(folder) +
+        db->listExportBinaryOverwrites(folder).join(QStringLiteral(", "));
+    if (!confirm(QStringLiteral("Really export Binary?"), question))
+        return;
+    db->exportBinary(folder);
+    refreshListColours();
+}
+
+QString MainWindow::askStbFolder(const QString& title) {
+    return QFileDialog::getExistingDirectory(this, title, DB::roomsFolder(),
+                                             QFileDialog::ShowDirsOnly);
+}
+
+bool MainWindow::confirm(const QString& title, const QString& text) {
+    return QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+// Before rooms or stages are freed, nothing may still show them: the canvas (and with it the
+// inspector) shows no room, and the room list and its filter let go of the stage's model.
+void MainWindow::detachRooms() {
+    ui->roomWidget->setRoom(nullptr);
+    setRoomListModel(nullptr);
+    roomFilterModel->setSourceModel(nullptr);
+}
+
+// Game preview
+
+void MainWindow::on_actionVarurOzidari_triggered() {
+    const QString executable = setting("varurOzidari/executable");
+    const QString workingDirectory = setting("varurOzidari/path");
+    const Stage* stage = currentStage();
+    if (!stage) {
+        showPlainMessage(QStringLiteral("Invalid stageListView row: %1").arg(currentStageIndex()));
+        return;
+    }
+    const Room* room = ui->roomWidget->getRoom();
+    if (!room || room->type == 0) {
+        ui->statusBar->showMessage(QStringLiteral("Cannot make preview with no room selected."));
+        return;
+    }
+    // Without a working directory the preview file would land at the root of the file system.
+    const bool folderExists = !workingDirectory.isEmpty() && QFileInfo(workingDirectory).isDir();
+    if (folderExists)
+        DB::saveRoom(*room, workingDirectory + QStringLiteral("/varurozidari.xml"));
+    if (!folderExists || !QFileInfo(executable).isFile()) {
+        showPlainMessage(QStringLiteral("Cannot find Quorle executable and/or path. Please adjust "
+                                        "the settings, then try again."));
+        settingsDialog->show();
+        return;
+    }
+    startPreview(executable, workingDirectory, stage->id);
+}
+
+// Deleting the previous process ends a game still running from the last preview.
+void MainWindow::startPreview(const QString& executable, const QString& workingDirectory,
+                              int stageId) {
+    delete previewProcess;
+    previewProcess = new QProcess(this);
+    previewProcess->setProgram(executable);
+    previewProcess->setArguments(gameStageOptions(stageId)
+                                 << QStringLiteral("--load-room=varurozidari.xml"));
+    previewProcess->setWorkingDirectory(workingDirectory);
+    previewProcess->start(QIODevice::ReadWrite);
+    previewProcess->waitForStarted(30000);
+}
+
+// Settings
+
+void MainWindow::on_actionSettings_triggered() {
+    settingsDialog->show();
+}
+
+// A new resources folder replaces every stage: the lists and the canvas let go of the old
+// ones first, and afterwards no stage is current until the user picks one.
+void MainWindow::settingsAccepted() {
+    if (!settingsDialog->resourcesChanged) {
+        settingsDialog->updateConfig();
+        return;
+    }
+    if (!saveBeforeReload())
+        return;
+    settingsDialog->updateConfig();
+    detachRooms();
+    load_entity_config();
+    stageListModel->beginStageListReset();
+    db->load();
+    stageListModel->endStageListReset();
+}
+
+// False when the user cancelled.
+bool MainWindow::saveBeforeReload() {
+    const auto unsaved =
+        std::count_if(db->stages.cbegin(), db->stages.cend(),
+                      [](const Stage* stage) { return stage->hasUnsavedChanges(); });
+    if (unsaved == 0)
+        return true;
+    const QString question = QStringLiteral("%1 stages have unsaved changes. Do you want to save "
+                                            "before changing to a different resource path?")
+                                 .arg(unsaved);
+    const auto answer = QMessageBox::question(
+        this, QStringLiteral("Save changes?"), question,
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes)
+        db->save();
+    return answer == QMessageBox::Yes || answer == QMessageBox::No;
+}
+
+// Quitting
+
+// Quitting asks nothing and leaves the stage files alone; unsaved stages are kept in a
+// recovery folder instead, and the next start says where.
+void MainWindow::on_actionQuit_triggered() {
+    keepUnsavedStages();
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    on_actionQuit_triggered();
+    event->accept();
+}
+
+void MainWindow::keepUnsavedStages() {
+    const QString folder =
+        QDir(g_prefix + QStringLiteral("recovery/") +
+             QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")))
+            .absolutePath();
+    if (db->saveUnsavedStagesTo(folder) == 0)
+        return;
+    QSaveFile marker(recoveryMarkerPath());
+    if (marker.open(QIODevice::WriteOnly) && marker.write(folder.toUtf8()) >= 0)
+        marker.commit();
+}
+
+void MainWindow::reportKeptStages() {
+    QFile marker(recoveryMarkerPath());
+    if (!marker.open(QIODevice::ReadOnly))
+        return;
+    const QString folder = QString::fromUtf8(marker.readAll());
+    marker.remove();
+    ui->statusBar->showMessage(
+        QStringLiteral("Unsaved stages of the last session were kept in %1").arg(folder));
 }

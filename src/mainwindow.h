@@ -1,22 +1,96 @@
 #pragma once
 
+#include "EntityConfig.h"
+#include "roomwidget.h"
+
 #include <QMainWindow>
 
 class DB;
+class QAbstractItemModel;
+class QCloseEvent;
+class QModelIndex;
+class QProcess;
+class QSortFilterProxyModel;
+class SettingsDialog;
+class Stage;
+class StageListModel;
 
 namespace Ui {
 class MainWindow;
 }
 
 // The editor's window: stage and room lists, canvas, spawn inspector, property editors,
-// entity strips and menus.
-class MainWindow : public QMainWindow {
+// entity strips and menus. It keeps the canvas, the inspector and the room list pointing at
+// rooms that exist: whatever frees rooms or stages first moves them elsewhere.
+class MainWindow : public QMainWindow, public SpawnInspector {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    Stage* currentStage();
+    int currentStageIndex();
+    void updateRoomList();
+    void load_entity_config();
+
+    void setSelectedSpawn(Room::Spawn& spawn) override;
+    void clearSelectedSpawn() override;
+    Room::Spawn getSelectedSpawn() const override;
+
+public slots:
+    void on_roomFilterLine_textChanged(const QString& text);
+    void on_sizeCombo_currentIndexChanged(int index);
+    void on_weightSpinBox_valueChanged(double value);
+    void on_difficultyCombo_currentIndexChanged(int index);
+    void on_nameLine_textChanged(const QString& text);
+    void on_typeCombo_currentIndexChanged(int index);
+    void on_variantSpinBox_valueChanged(int value);
+    void on_removeEntriesButton_clicked();
+    void on_addRoomButton_clicked();
+    void on_deleteRoomButton_clicked();
+    void on_duplicateRoomButton_clicked();
+    void stageListView_rowChanged(const QModelIndex& current, const QModelIndex& previous);
+    void roomListView_rowChanged(const QModelIndex& current, const QModelIndex& previous);
+    void addEntity(const EntityConfig::Entity* entity, qreal weight);
+    void on_actionSave_triggered();
+    void on_actionQuit_triggered();
+    void on_actionSettings_triggered();
+    void on_actionVarurOzidari_triggered();
+    void on_actionSort_triggered();
+    void on_subtypeSpinBox_valueChanged(int value);
+    void roomChanged();
+    void stageChanged();
+    void on_actionImport_from_XML_triggered();
+    void on_actionExport_as_XML_2_triggered();
+    void settingsAccepted();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    void connectWidgets();
+    void createTabShortcuts();
+
+    void showCurrentStage();
+    void setRoomListModel(QAbstractItemModel* model);
+    void selectRoom(const QModelIndex& index);
+    void showRoomProperties(const Room& room);
+    void insertRoomAfterCurrent(Stage& stage, const Room& room);
+    void detachRooms();
+    void refreshListColours();
+
+    QString askStbFolder(const QString& title);
+    bool confirm(const QString& title, const QString& text);
+    bool saveBeforeReload();
+    void startPreview(const QString& executable, const QString& workingDirectory, int stageId);
+
+    void keepUnsavedStages();
+    void reportKeptStages();
+
     Ui::MainWindow* ui;
     DB* db;
+    StageListModel* stageListModel;
+    QSortFilterProxyModel* roomFilterModel;
+    SettingsDialog* settingsDialog;
+    QProcess* previewProcess = nullptr;
 };

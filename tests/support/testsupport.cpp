@@ -12,25 +12,26 @@
 
 TestWorkspace::TestWorkspace()
     : previousDir(QDir::currentPath())
-    , previousSettings(g_settings)
-{
+    , previousSettings(g_settings) {
     QDir::setCurrent(dir.path());
     g_settings = new QSettings(g_prefix + QStringLiteral("settings.ini"), QSettings::IniFormat);
 }
 
-TestWorkspace::~TestWorkspace()
-{
+TestWorkspace::~TestWorkspace() {
     delete g_settings;
     g_settings = previousSettings;
     QDir::setCurrent(previousDir);
 }
 
-QString TestWorkspace::path() const { return dir.path(); }
+QString TestWorkspace::path() const {
+    return dir.path();
+}
 
-QString TestWorkspace::filePath(const QString& relative) const { return dir.filePath(relative); }
+QString TestWorkspace::filePath(const QString& relative) const {
+    return dir.filePath(relative);
+}
 
-void TestWorkspace::write(const QString& relative, const QByteArray& contents) const
-{
+void TestWorkspace::write(const QString& relative, const QByteArray& contents) const {
     const QString target = filePath(relative);
     QDir().mkpath(QFileInfo(target).absolutePath());
     QFile file(target);
@@ -38,16 +39,14 @@ void TestWorkspace::write(const QString& relative, const QByteArray& contents) c
         qFatal("cannot write test file %s", qPrintable(target));
 }
 
-QByteArray TestWorkspace::read(const QString& relative) const
-{
+QByteArray TestWorkspace::read(const QString& relative) const {
     QFile file(filePath(relative));
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     return file.readAll();
 }
 
-QString TestWorkspace::makeResources(const QList<StageEntry>& stages)
-{
+QString TestWorkspace::makeResources(const QList<StageEntry>& stages) {
     QByteArray xml = "<stages>\n";
     for (const StageEntry& stage : stages) {
         xml += QStringLiteral("\t<stage id=\"%1\" name=\"%2\" path=\"%3\" />\n")
@@ -62,29 +61,30 @@ QString TestWorkspace::makeResources(const QList<StageEntry>& stages)
     return resourcesPath();
 }
 
-QString TestWorkspace::resourcesPath() const { return filePath(QStringLiteral("resources")); }
+QString TestWorkspace::resourcesPath() const {
+    return filePath(QStringLiteral("resources"));
+}
 
 ModalAnswerer::ModalAnswerer(Answer answer)
-    : answer(std::move(answer))
-{
+    : answer(std::move(answer)) {
     connect(&timer, &QTimer::timeout, this, &ModalAnswerer::poll);
     timer.start(20);
 }
 
 ModalAnswerer::~ModalAnswerer() = default;
 
-QList<ModalAnswerer::Seen> ModalAnswerer::seen() const { return seenDialogs; }
+QList<ModalAnswerer::Seen> ModalAnswerer::seen() const {
+    return seenDialogs;
+}
 
-QStringList ModalAnswerer::texts() const
-{
+QStringList ModalAnswerer::texts() const {
     QStringList result;
     for (const Seen& s : seenDialogs)
         result << s.text;
     return result;
 }
 
-ModalAnswerer::Answer ModalAnswerer::pressButton(int standardButton)
-{
+ModalAnswerer::Answer ModalAnswerer::pressButton(int standardButton) {
     return [standardButton](QWidget* dialog) {
         if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
             if (QAbstractButton* button =
@@ -97,17 +97,27 @@ ModalAnswerer::Answer ModalAnswerer::pressButton(int standardButton)
     };
 }
 
-ModalAnswerer::Answer ModalAnswerer::chooseFolder(const QString& folder)
-{
+namespace {
+void selectAndAccept(QFileDialog* dialog, const QString& path) {
+    // selectFile() leaves the name field alone while it has the keyboard focus, and the
+    // dialog would then answer with the folder it shows instead of the path.
+    if (QWidget* focused = dialog->focusWidget())
+        focused->clearFocus();
+    dialog->selectFile(path);
+    QMetaObject::invokeMethod(dialog, "accept");
+}
+} // namespace
+
+ModalAnswerer::Answer ModalAnswerer::chooseFolder(const QString& folder) {
     return [folder](QWidget* dialog) {
         if (auto* fileDialog = qobject_cast<QFileDialog*>(dialog)) {
             fileDialog->setDirectory(folder);
-            fileDialog->selectFile(folder);
-            QMetaObject::invokeMethod(fileDialog, "accept");
+            selectAndAccept(fileDialog, folder);
             return;
         }
         if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
-            QAbstractButton* ok = box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
+            QAbstractButton* ok =
+                box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
             if (ok)
                 ok->click();
             return;
@@ -116,20 +126,17 @@ ModalAnswerer::Answer ModalAnswerer::chooseFolder(const QString& folder)
     };
 }
 
-ModalAnswerer::Answer ModalAnswerer::chooseFile(const QString& file)
-{
+ModalAnswerer::Answer ModalAnswerer::chooseFile(const QString& file) {
     return [file](QWidget* dialog) {
         if (auto* fileDialog = qobject_cast<QFileDialog*>(dialog)) {
-            fileDialog->selectFile(file);
-            QMetaObject::invokeMethod(fileDialog, "accept");
+            selectAndAccept(fileDialog, file);
             return;
         }
         dialog->close();
     };
 }
 
-void ModalAnswerer::poll()
-{
+void ModalAnswerer::poll() {
     QWidget* dialog = QApplication::activeModalWidget();
     if (!dialog)
         return;
@@ -142,7 +149,8 @@ void ModalAnswerer::poll()
     if (answer) {
         answer(dialog);
     } else if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
-        QAbstractButton* button = box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
+        QAbstractButton* button =
+            box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
         if (button)
             button->click();
         else
@@ -155,30 +163,28 @@ void ModalAnswerer::poll()
 namespace {
 QStringList* capturedMessages = nullptr;
 
-void captureMessage(QtMsgType, const QMessageLogContext&, const QString& message)
-{
+void captureMessage(QtMsgType, const QMessageLogContext&, const QString& message) {
     if (capturedMessages)
         capturedMessages->append(message);
 }
 } // namespace
 
-LogCapture::LogCapture()
-{
+LogCapture::LogCapture() {
     capturedMessages = new QStringList;
     previous = qInstallMessageHandler(captureMessage);
 }
 
-LogCapture::~LogCapture()
-{
+LogCapture::~LogCapture() {
     qInstallMessageHandler(previous);
     delete capturedMessages;
     capturedMessages = nullptr;
 }
 
-QStringList LogCapture::messages() const { return *capturedMessages; }
+QStringList LogCapture::messages() const {
+    return *capturedMessages;
+}
 
-int LogCapture::count(const QString& containing) const
-{
+int LogCapture::count(const QString& containing) const {
     int n = 0;
     for (const QString& message : qAsConst(*capturedMessages))
         n += message.contains(containing) ? 1 : 0;

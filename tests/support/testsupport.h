@@ -61,7 +61,7 @@ public:
     QStringList texts() const;
 
     // Ready-made answers.
-    static Answer pressButton(int standardButton);   // a QMessageBox::StandardButton
+    static Answer pressButton(int standardButton);     // a QMessageBox::StandardButton
     static Answer chooseFolder(const QString& folder); // a QFileDialog; message boxes get OK
     static Answer chooseFile(const QString& file);
 
