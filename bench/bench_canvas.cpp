@@ -1,0 +1,227 @@
+#include "EntityConfig.h"
+#include "entitywidget.h"
+#include "generate_resources.h"
+#include "main.h"
+#include "mainwindow.h"
+#include "ratio_reporter.h"
+#include "roomwidget.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QEvent>
+#include <QFile>
+#include <QImage>
+#include <QListView>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+
+QString g_prefix = QStringLiteral("./");
+QSettings* g_settings = nullptr;
+
+namespace {
+
+constexpr int RoomsPerStage = 600;
+constexpr int SpawnsPerRoom = 25;
+constexpr int LargeCatalogue = 5000;
+
+GeneratedCatalogue& catalogue(int entityCount) {
+    static std::map<int, std::unique_ptr<GeneratedCatalogue>> catalogues;
+    std::unique_ptr<GeneratedCatalogue>& generated = catalogues[entityCount];
+    if (!generated)
+        generated = std::make_unique<GeneratedCatalogue>(entityCount);
+    return *generated;
+}
+
+// Makes the generated catalogue of that size the editor's catalogue, icons included.
+void useCatalogue(int entityCount) {
+    const GeneratedCatalogue& generated = catalogue(entityCount);
+    g_prefix = generated.prefix();
+    const QString warnings =
+        g_EntityConfig.Load(generated.entitiesPath(), g_prefix + QStringLiteral("blacklist.txt"),
+                            g_prefix + QStringLiteral("entities_custom.txt"));
+    if (!warnings.isEmpty())
+        qFatal("the generated catalogue did not load: %s", qPrintable(warnings));
+}
+
+// The largest room there is with a spawn on every floor cell, each showing an icon.
+Room crowdedRoom() {
+    Room room;
+    room.shape = RoomShape2x2;
+    room.resize(26, 14);
+    const std::vector<EntityConfig::Entity>& entities = g_EntityConfig.GetAllEntities();
+    int next = 0;
+    for (int y = 0; y < room.height; ++y) {
+        for (int x = 0; x < room.width; ++x) {
+            const EntityConfig::Entity& entity = entities[size_t(next++ * 7) % entities.size()];
+            Room::Entry entry;
+            entry.type = quint16(entity.type);
+            entry.variant = quint16(entity.variant);
+            entry.subtype = quint16(entity.subtype);
+            room.getSpawn(x, y).entries.append(entry);
+        }
+    }
+    return room;
+}
+
+// Counts the paint events a widget receives, to show that what is timed really paints.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+    // Paints per iteration as a counter; an error when nothing was painted.
+    void report(benchmark::State& state) const {
+        state.counters["paints"] = benchmark::Counter(paints, benchmark::Counter::kAvgIterations);
+        if (paints == 0)
+            state.SkipWithError("nothing was painted");
+    }
+
+private:
+    int paints = 0;
+};
+
+// The canvas at the size that shows the room with its wall ring.
+void fitCanvas(RoomWidget& canvas, const Room& room) {
+    canvas.resize((room.width + 2) * 40, (room.height + 2) * 40);
+}
+
+void BM_PaintRoom(benchmark::State& state) {
+    useCatalogue(LargeCatalogue);
+    Room room = crowdedRoom();
+    RoomWidget canvas;
+    canvas.setRoom(&room);
+    fitCanvas(canvas, room);
+    QImage target(canvas.size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state)
+        canvas.render(&target);
+    state.counters["spawns"] = room.spawns.size();
+}
+BENCHMARK(BM_PaintRoom)->Unit(benchmark::kMillisecond);
+
+// The catalogue strip as the main window holds it: a scroll area with a 1,300-pixel viewport,
+// scrolled to the middle of the catalogue.
+void BM_PaintStrip(benchmark::State& state) {
+    const int entityCount = int(state.range(0));
+    useCatalogue(entityCount);
+    QScrollArea area;
+    area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area.setFrameShape(QFrame::NoFrame);
+    auto* strip = new EntityWidget;
+    strip->catalogueReloaded();
+    area.setWidget(strip);
+    area.resize(1300, 40 + area.horizontalScrollBar()->sizeHint().height());
+    // As in the main window's form: as wide as the viewport until its first paint widens it to
+    // the whole catalogue.
+    strip->resize(1300, EntityWidget::CellPitch);
+    area.show();
+    QApplication::processEvents();
+    area.horizontalScrollBar()->setValue(area.horizontalScrollBar()->maximum() / 2);
+    QApplication::processEvents();
+    if (strip->width() != entityCount * EntityWidget::CellPitch)
+        state.SkipWithError("the strip does not span the catalogue");
+
+    const PaintCounter painted(strip);
+    for (auto _ : state)
+        strip->repaint();
+    painted.report(state);
+    state.counters["viewport_px"] = area.viewport()->width();
+    state.counters["strip_px"] = strip->width();
+}
+BENCHMARK(BM_PaintStrip)
+    ->ArgName("entities")
+    ->Arg(500)
+    ->Arg(LargeCatalogue)
+    ->Unit(benchmark::kMicrosecond);
+
+// The canvas alone, shown, moving through the rooms of a stage: setRoom repaints at once.
+void BM_SwitchRoomCanvas(benchmark::State& state) {
+    useCatalogue(LargeCatalogue);
+    QList<Room> rooms = generateStageRooms(RoomsPerStage, SpawnsPerRoom, 1);
+    RoomWidget canvas;
+    fitCanvas(canvas, crowdedRoom());
+    canvas.show();
+    QApplication::processEvents();
+    const PaintCounter painted(&canvas);
+    int next = 0;
+    for (auto _ : state)
+        canvas.setRoom(&rooms[next++ % rooms.size()]);
+    painted.report(state);
+}
+BENCHMARK(BM_SwitchRoomCanvas)->Unit(benchmark::kMillisecond);
+
+// The editor's window over a resources folder with one stage of 600 rooms.
+class EditorOverGeneratedStage {
+public:
+    EditorOverGeneratedStage()
+        : resources(1, RoomsPerStage, SpawnsPerRoom) {
+        const GeneratedCatalogue& generated = catalogue(LargeCatalogue);
+        g_prefix = generated.prefix();
+        QFile::copy(generated.entitiesPath(), resources.path() + QStringLiteral("/entities2.xml"));
+        settings = std::make_unique<QSettings>(
+            settingsFolder.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        settings->setValue(QStringLiteral("resources/path"), resources.path());
+        g_settings = settings.get();
+        window = std::make_unique<MainWindow>();
+        window->resize(1600, 1000);
+        window->show();
+        auto* stages = window->findChild<QListView*>(QStringLiteral("stageListView"));
+        stages->setCurrentIndex(stages->model()->index(0, 0));
+        QApplication::processEvents();
+    }
+
+    ~EditorOverGeneratedStage() {
+        window.reset();
+        g_settings = nullptr;
+    }
+
+    QListView* roomList() const {
+        return window->findChild<QListView*>(QStringLiteral("roomListView"));
+    }
+    RoomWidget* canvas() const {
+        return window->findChild<RoomWidget*>(QStringLiteral("roomWidget"));
+    }
+
+private:
+    GeneratedResources resources;
+    QTemporaryDir settingsFolder;
+    std::unique_ptr<QSettings> settings;
+    std::unique_ptr<MainWindow> window;
+};
+
+// Picking the next room in the room list, until the window has painted it: canvas, property
+// editors and list.
+void BM_SwitchRoomWindow(benchmark::State& state) {
+    EditorOverGeneratedStage editor;
+    QListView* rooms = editor.roomList();
+    const int count = rooms->model()->rowCount();
+    if (count != RoomsPerStage)
+        state.SkipWithError("the generated stage did not load");
+    const PaintCounter painted(editor.canvas());
+    int next = 1;
+    for (auto _ : state) {
+        rooms->setCurrentIndex(rooms->model()->index(next++ % count, 0));
+        QApplication::processEvents();
+    }
+    painted.report(state);
+}
+BENCHMARK(BM_SwitchRoomWindow)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return runBenchmarks(argc, argv,
+                         {{"BM_PaintStrip/entities:5000", "BM_PaintStrip/entities:500", 1.5},
+                          {"BM_PaintRoom", "", 8.0},
+                          {"BM_SwitchRoomCanvas", "", 16.0},
+                          {"BM_SwitchRoomWindow", "", 16.0}});
+}

@@ -1,0 +1,165 @@
+#include "generate_resources.h"
+#include "main.h"
+#include "ratio_reporter.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+
+QString g_prefix = QStringLiteral("./");
+QSettings* g_settings = nullptr;
+
+namespace {
+
+// A large game: 36 stages of 600 rooms, about 25 spawns each.
+constexpr int StageCount = 36;
+constexpr int RoomsPerStage = 600;
+constexpr int SpawnsPerRoom = 25;
+
+GeneratedResources& resources() {
+    static GeneratedResources generated(StageCount, RoomsPerStage, SpawnsPerRoom);
+    return generated;
+}
+
+// Points the settings at the generated resources folder.
+void useGeneratedResources() {
+    static QTemporaryDir settingsFolder;
+    if (!g_settings) {
+        g_settings = new QSettings(settingsFolder.filePath(QStringLiteral("settings.ini")),
+                                   QSettings::IniFormat);
+    }
+    g_settings->setValue(QStringLiteral("resources/path"), resources().path());
+}
+
+// The database over the generated folder, loaded once outside any measurement.
+DB& database() {
+    static std::unique_ptr<DB> db = [] {
+        useGeneratedResources();
+        return std::make_unique<DB>();
+    }();
+    return *db;
+}
+
+void setXmlBytesProcessed(benchmark::State& state) {
+    state.SetBytesProcessed(state.iterations() * resources().xmlBytes());
+}
+
+// A "Name:   1234 kB" line of /proc/self/status, in bytes.
+double statusBytes(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.compare(0, field.size() + 1, field + ":") == 0)
+            return std::stod(line.substr(field.size() + 1)) * 1024.0;
+    }
+    return 0;
+}
+
+// Resets the peak resident size to the current one; false where the kernel cannot.
+bool resetPeakResidentSize() {
+    std::ofstream clearRefs("/proc/self/clear_refs");
+    clearRefs << "5";
+    clearRefs.flush();
+    return bool(clearRefs);
+}
+
+// Peak resident memory of a first load, with everything the load keeps still held. Runs
+// first, before the other benchmarks have grown the heap.
+void BM_LoadPeakMemory(benchmark::State& state) {
+    const double xmlBytes = double(resources().xmlBytes());
+    useGeneratedResources();
+    for (auto _ : state) {
+        const bool reset = resetPeakResidentSize();
+        const double before = statusBytes("VmRSS");
+        auto db = std::make_unique<DB>();
+        const double peak = statusBytes("VmHWM");
+        benchmark::DoNotOptimize(db->stages.size());
+        state.counters["xml_MB"] = xmlBytes / 1e6;
+        state.counters["VmHWM_MB"] = peak / 1e6;
+        state.counters["VmHWM_per_xml"] = peak / xmlBytes;
+        state.counters["growth_per_xml"] = (peak - before) / xmlBytes;
+        if (!reset)
+            state.SetLabel("peak not reset: includes the generator");
+    }
+}
+BENCHMARK(BM_LoadPeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The floor for loading: pugixml's parse of every stage file, with default options.
+void BM_ParseAlone(benchmark::State& state) {
+    const QStringList files = resources().stageFiles();
+    for (auto _ : state) {
+        for (const QString& file : files) {
+            pugi::xml_document doc;
+            benchmark::DoNotOptimize(doc.load_file(QFile::encodeName(file).constData()).status);
+        }
+    }
+    setXmlBytesProcessed(state);
+}
+BENCHMARK(BM_ParseAlone)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// The load of a whole resources folder, as at start-up; freeing the stages afterwards is not
+// part of it.
+void BM_Load(benchmark::State& state) {
+    useGeneratedResources();
+    for (auto _ : state) {
+        auto db = std::make_unique<DB>();
+        if (db->stages.size() != StageCount)
+            state.SkipWithError("the generated stages did not load");
+        state.PauseTiming();
+        db.reset();
+        state.ResumeTiming();
+    }
+    setXmlBytesProcessed(state);
+}
+BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void BM_Save(benchmark::State& state) {
+    DB& db = database();
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (Stage* stage : qAsConst(db.stages))
+            stage->setChanged(true);
+        state.ResumeTiming();
+        if (!db.saveSilently().isEmpty())
+            state.SkipWithError("the stages could not be saved");
+    }
+    setXmlBytesProcessed(state);
+}
+BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+QString binaryFolder() {
+    static QTemporaryDir folder;
+    return folder.path();
+}
+
+void BM_ExportBinary(benchmark::State& state) {
+    DB& db = database();
+    for (auto _ : state) {
+        if (!db.exportBinarySilently(binaryFolder()).isEmpty())
+            state.SkipWithError("the STB files could not be written");
+    }
+}
+BENCHMARK(BM_ExportBinary)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void BM_ImportBinary(benchmark::State& state) {
+    DB& db = database();
+    if (!db.exportBinarySilently(binaryFolder()).isEmpty())
+        state.SkipWithError("the STB files could not be written");
+    for (auto _ : state) {
+        if (!db.importBinarySilently(binaryFolder()).isEmpty())
+            state.SkipWithError("the STB files could not be read");
+    }
+}
+BENCHMARK(BM_ImportBinary)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return runBenchmarks(argc, argv, {{"BM_Load", "BM_ParseAlone", 1.6}});
+}
