@@ -8,12 +8,12 @@
 QString g_prefix = QStringLiteral("./");
 QSettings* g_settings = nullptr;
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     g_settings = new QSettings(g_prefix + QStringLiteral("settings.ini"), QSettings::IniFormat);
     if (g_settings->value(QStringLiteral("resources/path")).isNull())
-        g_settings->setValue(QStringLiteral("resources/path"), QDir(QStringLiteral("../..")).absolutePath());
+        g_settings->setValue(QStringLiteral("resources/path"),
+                             QDir(QStringLiteral("../..")).absolutePath());
 
     auto* window = new MainWindow;
     window->show();

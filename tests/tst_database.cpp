@@ -257,8 +257,7 @@ void TestDatabase::saveFailureKeepsFlagsAndOldFile() {
     QCOMPARE(leftovers, (QStringList{QStringLiteral("sub"), QStringLiteral("t.xml")}));
 }
 
-void TestDatabase::saveWithNothingChanged()
-{
+void TestDatabase::saveWithNothingChanged() {
     TestWorkspace workspace;
     workspace.makeResources({{1, QStringLiteral("S"), QStringLiteral("s.xml")}});
     ModalAnswerer answerer;
