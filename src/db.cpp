@@ -624,6 +624,7 @@ QString DB::loadSilently() {
         const QString path = folder + stage->path.toLower();
         pugi::xml_document doc;
         const pugi::xml_parse_result result = doc.load_file(QFile::encodeName(path).constData());
+        stage->fileUnreadable = !result;
         if (!result) {
             failures += QStringLiteral("%1 (%2)\n")
                             .arg(stage->path.toLower(), QString::fromUtf8(result.description()));
@@ -1038,6 +1039,7 @@ QString DB::importBinarySilently(const QString& folder) {
             stage->rooms[row] = std::move(room);
         }
         stage->setChanged(true);
+        stage->fileUnreadable = false;
     }
     if (failures.isEmpty())
         return QString();
@@ -1077,6 +1079,10 @@ QString DB::exportBinarySilently(const QString& folder) {
     for (Stage* stage : qAsConst(stages)) {
         const QString name = stbFileNameFor(*stage);
         qDebug() << "saving" << name;
+        if (stage->fileUnreadable && !stage->hasUnsavedChanges()) {
+            failures += name + QStringLiteral(" (not exported: its XML file could not be read)\n");
+            continue;
+        }
         QByteArray bytes;
         QString reason;
         if (!encodeStage(*stage, bytes, reason)) {

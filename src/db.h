@@ -132,6 +132,12 @@ public:
     QList<Room> rooms;
     bool changed = false;
     RoomListModel* model;
+
+private:
+    friend class DB;
+    // The stage's XML file could not be read at the last load, so its empty room list says
+    // nothing about the stage: exporting it as it is would wipe the game's copy.
+    bool fileUnreadable = false;
 };
 
 // Database

@@ -102,6 +102,7 @@ private slots:
     void exportRefusesOversizedRooms_data();
     void exportRefusesOversizedRooms();
     void exportReportsUnwritableFolder();
+    void exportSkipsStagesThatFailedToLoad();
     void importReportsMissingAndBadHeaders();
     void importOfZeroRoomsEmptiesStage();
     void importOfEveryTruncationKeepsRooms();
@@ -354,6 +355,24 @@ void TestStb::exportReportsUnwritableFolder() {
         QStringLiteral("Could not write the following files in %1:\na.stb (").arg(folder)));
     QVERIFY(warning.contains(QStringLiteral("\nb.stb (")));
     QVERIFY(f.db->stages[0]->hasUnsavedChanges());
+}
+
+void TestStb::exportSkipsStagesThatFailedToLoad() {
+    TestWorkspace workspace;
+    workspace.makeResources({{1, QStringLiteral("Lost"), QStringLiteral("lost.xml")}});
+    workspace.write(QStringLiteral("stb/lost.stb"), "the game's rooms");
+    ModalAnswerer answerer;
+    DB db;
+    const QString folder = workspace.filePath(QStringLiteral("stb"));
+    QVERIFY(db.exportBinarySilently(folder).contains(
+        QStringLiteral("lost.stb (not exported: its XML file could not be read)")));
+    QCOMPARE(workspace.read(QStringLiteral("stb/lost.stb")), QByteArray("the game's rooms"));
+
+    // Rooms the user gave the stage since are worth exporting.
+    db.stages[0]->getModel()->insertRoom(0, richRoom(1));
+    db.stages[0]->setChanged(true);
+    QCOMPARE(db.exportBinarySilently(folder), QString());
+    QVERIFY(workspace.read(QStringLiteral("stb/lost.stb")).startsWith("STB1\x01"));
 }
 
 void TestStb::importReportsMissingAndBadHeaders() {
