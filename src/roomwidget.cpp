@@ -312,7 +312,12 @@ void RoomWidget::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         if (hoverDoor) {
             hoverDoor->exists = !hoverDoor->exists;
-            room->getSpawn(hoverCell.x(), hoverCell.y()).entries.clear();
+            Room::Spawn& spawn = room->getSpawn(hoverCell.x(), hoverCell.y());
+            spawn.entries.clear();
+            // A shape change can put a door on the selected cell; the inspector showing that
+            // cell's spawn must not keep rows that are gone.
+            if (hoverCell == selectedCell && inspector)
+                inspector->setSelectedSpawn(spawn);
             setChanged(true);
             repaint();
         } else if (hoverCell != selectedCell || hoverCell == NoCell) {

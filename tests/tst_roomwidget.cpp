@@ -79,6 +79,7 @@ private slots:
     void hoverText_data();
     void hoverText();
     void leftClicks();
+    void doorOnSelectedCellEmptiesInspector();
     void rightDrag_data();
     void rightDrag();
     void rightClickIgnored_data();
@@ -300,6 +301,18 @@ void TestRoomWidget::leftClicks() {
     click(Qt::LeftButton, -2, 0);
     QVERIFY(!canvas->hasSelection());
     QCOMPARE(inspector.shown, &spawn(NoCell.x(), NoCell.y()));
+}
+
+void TestRoomWidget::doorOnSelectedCellEmptiesInspector() {
+    spawn(12, 3).entries = {entry(300, 0, 1)};
+    click(Qt::LeftButton, 12, 3);
+    // The L shape puts a door slot on the selected cell (12, 3).
+    canvas->changeRoomShape(RoomShapeLTL);
+    grab();
+    inspector.shown = nullptr;
+    click(Qt::LeftButton, 12, 3);
+    QVERIFY(spawn(12, 3).entries.isEmpty());
+    QCOMPARE(inspector.shown, &spawn(12, 3));
 }
 
 void TestRoomWidget::rightDrag_data() {
