@@ -103,6 +103,31 @@ void BM_ParseAlone(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseAlone)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
+// Reading every element and attribute of a parsed document once.
+long visit(pugi::xml_node node) {
+    long sum = 1;
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+        sum += a.name()[0] + a.value()[0];
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
+        sum += visit(child);
+    return sum;
+}
+
+// What any reader that goes through the document tree costs at the least: the parse plus one
+// look at every element and attribute, nothing kept.
+void BM_ParseAndVisit(benchmark::State& state) {
+    const QStringList files = resources().stageFiles();
+    for (auto _ : state) {
+        for (const QString& file : files) {
+            pugi::xml_document doc;
+            doc.load_file(QFile::encodeName(file).constData());
+            benchmark::DoNotOptimize(visit(doc));
+        }
+    }
+    setXmlBytesProcessed(state);
+}
+BENCHMARK(BM_ParseAndVisit)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
 // The load of a whole resources folder, as at start-up; freeing the stages afterwards is not
 // part of it.
 void BM_Load(benchmark::State& state) {
@@ -161,5 +186,7 @@ BENCHMARK(BM_ImportBinary)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 } // namespace
 
 int main(int argc, char** argv) {
-    return runBenchmarks(argc, argv, {{"BM_Load", "BM_ParseAlone", 1.6}});
+    return runBenchmarks(
+        argc, argv,
+        {{"BM_Load", "BM_ParseAlone", 1.6}, {"BM_ParseAndVisit", "BM_ParseAlone", 1.6}});
 }

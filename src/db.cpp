@@ -568,6 +568,16 @@ void DB::load_stages() {
 
 // Load and save
 
+namespace {
+
+// The warning of a batch operation: its heading and one line per failed file, or nothing when
+// every file went well.
+QString batchWarning(const QString& heading, const QString& failures) {
+    return failures.isEmpty() ? QString() : heading + failures;
+}
+
+} // namespace
+
 QString DB::roomsFolder() {
     const QString resources = resourcesSetting();
     if (resources.isEmpty())
@@ -633,19 +643,16 @@ QString DB::loadSilently() {
         readStageRooms(*stage, doc);
         qDebug() << stage->rooms.size() << "Rooms loaded.";
     }
-    if (failures.isEmpty())
-        return QString();
-    return QStringLiteral("Could not read some stages from XML files in %1.\nYou might want to "
-                          "import them from binary STB files (File->Import Binary...).\nBelow is "
-                          "a list of files that failed to load:\n")
-               .arg(folder) +
-           failures;
+    return batchWarning(
+        QStringLiteral("Could not read some stages from XML files in %1.\nYou might want to "
+                       "import them from binary STB files (File->Import Binary...).\nBelow is a "
+                       "list of files that failed to load:\n")
+            .arg(folder),
+        failures);
 }
 
 void DB::load() {
-    const QString warning = loadSilently();
-    if (!warning.isEmpty())
-        showWarning(warning);
+    showWarning(loadSilently());
 }
 
 namespace {
@@ -672,9 +679,8 @@ QString DB::saveSilently() {
         else
             failures += stage->path.toLower() + QLatin1Char('\n');
     }
-    if (failures.isEmpty())
-        return QString();
-    return QStringLiteral("Could not write the following files in %1:\n").arg(folder) + failures;
+    return batchWarning(QStringLiteral("Could not write the following files in %1:\n").arg(folder),
+                        failures);
 }
 
 int DB::saveUnsavedStagesTo(const QString& folder) {
@@ -689,13 +695,12 @@ int DB::saveUnsavedStagesTo(const QString& folder) {
 }
 
 void DB::save() {
-    const QString warning = saveSilently();
-    if (!warning.isEmpty())
-        showWarning(warning);
+    showWarning(saveSilently());
 }
 
 void DB::showWarning(const QString& text) {
-    QMessageBox::warning(nullptr, QStringLiteral("Warning"), text);
+    if (!text.isEmpty())
+        QMessageBox::warning(nullptr, QStringLiteral("Warning"), text);
 }
 
 // Room repair
@@ -1041,15 +1046,12 @@ QString DB::importBinarySilently(const QString& folder) {
         stage->setChanged(true);
         stage->fileUnreadable = false;
     }
-    if (failures.isEmpty())
-        return QString();
-    return QStringLiteral("Could not read the following files in %1:\n").arg(folder) + failures;
+    return batchWarning(QStringLiteral("Could not read the following files in %1:\n").arg(folder),
+                        failures);
 }
 
 void DB::importBinary(const QString& folder) {
-    const QString warning = importBinarySilently(folder);
-    if (!warning.isEmpty())
-        showWarning(warning);
+    showWarning(importBinarySilently(folder));
 }
 
 namespace {
@@ -1097,15 +1099,12 @@ QString DB::exportBinarySilently(const QString& folder) {
         }
         stage->clearChanged();
     }
-    if (failures.isEmpty())
-        return QString();
-    return QStringLiteral("Could not write the following files in %1:\n").arg(folder) + failures;
+    return batchWarning(QStringLiteral("Could not write the following files in %1:\n").arg(folder),
+                        failures);
 }
 
 void DB::exportBinary(const QString& folder) {
-    const QString warning = exportBinarySilently(folder);
-    if (!warning.isEmpty())
-        showWarning(warning);
+    showWarning(exportBinarySilently(folder));
 }
 
 // Item models

@@ -191,6 +191,7 @@ public:
     static bool readRoomFile(const QString& path, Room& room, QString* reason = nullptr);
 
 private:
+    // Shows a batch warning, unless it is empty.
     static void showWarning(const QString& text);
 
     // Why the last catalogue read failed, as a line of the load warning; empty when it parsed.

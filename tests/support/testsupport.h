@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+struct Room;
+
 // A temporary folder that becomes the working directory (so g_prefix "./" points into it),
 // with g_settings opened on its settings.ini. The previous working directory and settings
 // store come back when it goes away.
@@ -84,3 +86,7 @@ public:
 private:
     QtMessageHandler previous;
 };
+
+// Compares every stored field of two rooms, doors, spawns and entries in list order; the
+// change flag is not compared.
+void compareRooms(const Room& actual, const Room& expected);
