@@ -1,5 +1,7 @@
 #include "mainwindowfixture.h"
 
+#include <QtEndian>
+
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -97,8 +99,14 @@ void TestMainWindowFiles::exportAsksThenWrites() {
     QCOMPARE(seen.at(1).title, QStringLiteral("Really export Binary?"));
     QCOMPARE(seen.at(1).text,
              QStringLiteral("The following files in \"%1\" will be overwritten:\n").arg(folder));
-    QVERIFY(fixture.workspace.read(QStringLiteral("stb/basement.stb")).startsWith("STB1"));
-    QVERIFY(fixture.workspace.read(QStringLiteral("stb/caves.stb")).startsWith("STB1"));
+    // The header and the first record, read byte by byte rather than through the editor.
+    const QByteArray basement = fixture.workspace.read(QStringLiteral("stb/basement.stb"));
+    QCOMPARE(basement.left(4), QByteArray("STB1"));
+    QCOMPARE(qFromLittleEndian<quint32>(basement.constData() + 4), 4u);
+    QCOMPARE(qFromLittleEndian<quint16>(basement.constData() + 8 + 13), quint16(8));
+    QCOMPARE(basement.mid(8 + 15, 8), QByteArray("Exported"));
+    const QByteArray caves = fixture.workspace.read(QStringLiteral("stb/caves.stb"));
+    QCOMPARE(caves.left(8), QByteArray("STB1\x02\x00\x00\x00", 8));
     QVERIFY(!fixture.stageMarkedChanged(0));
     QVERIFY(!fixture.roomMarkedChanged(0));
 }
