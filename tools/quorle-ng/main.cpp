@@ -1,5 +1,6 @@
 #include "launchoptions.h"
 
+#include "EntityConfig.h"
 #include "db.h"
 #include "main.h"
 #include "roomwidget.h"
@@ -53,6 +54,11 @@ int main(int argc, char** argv) {
                             << '\n';
         return loaded ? 0 : 1;
     }
+
+    // Pictures come from an icons folder beside the room file, when the game folder has one;
+    // the game has no use for the editor's entity lists.
+    g_EntityConfig.Load(QStringLiteral("entities2.xml"), QStringLiteral("blacklist.txt"),
+                        QStringLiteral("entities_custom.txt"));
 
     QMainWindow window;
     window.setWindowTitle(stageTitle(options));
