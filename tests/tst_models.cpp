@@ -8,6 +8,10 @@ namespace {
 
 const QColor changedColour(255, 200, 200);
 
+QColor background(const QAbstractItemModel& model, int row) {
+    return model.data(model.index(row, 0), Qt::BackgroundRole).value<QBrush>().color();
+}
+
 Room namedRoom(quint32 type, quint32 variant, const QString& name) {
     Room room;
     room.type = type;
@@ -30,10 +34,8 @@ private slots:
     void roomAddressesStayStable();
     void insertAndRemoveBounds_data();
     void insertAndRemoveBounds();
-    void insertRoomMarksChanged();
-    void setDataReplacesRoom();
-    void spawnTableHeadersAndFlags();
-    void spawnTableData();
+    void insertRoomAndSetData();
+    void spawnTable();
     void spawnTableEdits();
 
 private:
@@ -42,23 +44,22 @@ private:
 
 void TestModels::init() {
     rooms.clear();
-    DB::roomTypeStrings = QStringList{QStringLiteral("Zero"), QStringLiteral("Normal")};
+    DB::roomTypeStrings = QStringList{"Zero", "Normal"};
 }
 
 void TestModels::stageList() {
     QList<Stage*> stages;
     Stage a, b;
-    a.name = QStringLiteral("Caves");
-    b.name = QStringLiteral("Depths %1");
+    a.name = "Caves";
+    b.name = "Depths %1";
     b.setChanged(true);
     stages << &a << &b;
     StageListModel model(stages);
     QCOMPARE(model.rowCount(), 2);
-    QCOMPARE(model.data(model.index(0)).toString(), QStringLiteral("Caves"));
-    QCOMPARE(model.data(model.index(1)).toString(), QStringLiteral("Depths %1"));
-    QCOMPARE(model.data(model.index(0), Qt::BackgroundRole).value<QBrush>().color(),
-             QColor(Qt::white));
-    QCOMPARE(model.data(model.index(1), Qt::BackgroundRole).value<QBrush>().color(), changedColour);
+    QCOMPARE(model.data(model.index(0)).toString(), "Caves");
+    QCOMPARE(model.data(model.index(1)).toString(), "Depths %1");
+    QCOMPARE(background(model, 0), QColor(Qt::white));
+    QCOMPARE(background(model, 1), changedColour);
     QVERIFY(!model.data(model.index(0), Qt::EditRole).isValid());
     QVERIFY(!model.data(QModelIndex()).isValid());
     QCOMPARE(model.flags(QModelIndex()), Qt::ItemIsEnabled);
@@ -71,11 +72,9 @@ void TestModels::roomDisplayText_data() {
     QTest::addColumn<uint>("type");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
-    QTest::newRow("named type") << 1u << QStringLiteral("New Room")
-                                << QStringLiteral("Normal_12 New Room");
-    QTest::newRow("type beyond the names") << 7u << QStringLiteral("X") << QStringLiteral("7_12 X");
-    QTest::newRow("markers in the name stay")
-        << 0u << QStringLiteral("%1 %2") << QStringLiteral("Zero_12 %1 %2");
+    QTest::newRow("named type") << 1u << "New Room" << QString("Normal_12 New Room");
+    QTest::newRow("type beyond the names") << 7u << "X" << QString("7_12 X");
+    QTest::newRow("markers in the name stay") << 0u << "%1 %2" << QString("Zero_12 %1 %2");
 }
 
 void TestModels::roomDisplayText() {
@@ -87,25 +86,23 @@ void TestModels::roomDisplayText() {
 }
 
 void TestModels::roomRolesAndColours() {
-    rooms << namedRoom(1, 1, QStringLiteral("a")) << namedRoom(1, 2, QStringLiteral("b"));
+    rooms << namedRoom(1, 1, "a") << namedRoom(1, 2, "b");
     rooms[1].setChanged(true);
     RoomListModel model(rooms);
-    QCOMPARE(model.data(model.index(0), Qt::BackgroundRole).value<QBrush>().color(),
-             QColor(Qt::white));
-    QCOMPARE(model.data(model.index(1), Qt::BackgroundRole).value<QBrush>().color(), changedColour);
+    QCOMPARE(background(model, 0), QColor(Qt::white));
+    QCOMPARE(background(model, 1), changedColour);
     const Room copy = model.data(model.index(1), Qt::UserRole).value<Room>();
-    QCOMPARE(copy.name, QStringLiteral("b"));
+    QCOMPARE(copy.name, "b");
     QVERIFY(copy.hasUnsavedChanges());
     QCOMPARE(model.data(model.index(1), Qt::UserRole + 1).value<void*>(),
              static_cast<void*>(&rooms[1]));
     QVERIFY(!model.data(model.index(5)).isValid());
-    QVERIFY(!model.headerData(0, Qt::Horizontal).isValid());
     QVERIFY(!(model.flags(model.index(0)) & Qt::ItemIsEditable));
 }
 
 void TestModels::roomAddressesStayStable() {
     for (int i = 0; i < 5; ++i)
-        rooms << namedRoom(1, quint32(i), QStringLiteral("r"));
+        rooms << namedRoom(1, quint32(i), "r");
     const QList<Room> sharedCopy = rooms;
     RoomListModel model(rooms);
     auto* third = static_cast<Room*>(model.data(model.index(2), Qt::UserRole + 1).value<void*>());
@@ -139,7 +136,7 @@ void TestModels::insertAndRemoveBounds() {
     QFETCH(int, row);
     QFETCH(int, count);
     for (int i = 0; i < 3; ++i)
-        rooms << namedRoom(1, quint32(i), QStringLiteral("r"));
+        rooms << namedRoom(1, quint32(i), "r");
     RoomListModel model(rooms);
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
@@ -148,74 +145,62 @@ void TestModels::insertAndRemoveBounds() {
     QTEST(int((insert ? inserted : removed).count()), "announced");
     QTEST(rooms.size(), "size");
     if (insert && count > 0 && row <= 3) {
-        QCOMPARE(rooms[row].name, QStringLiteral("(null)"));
+        QCOMPARE(rooms[row].name, "(null)");
         QVERIFY(!rooms[row].hasUnsavedChanges());
     }
 }
 
-void TestModels::insertRoomMarksChanged() {
-    rooms << namedRoom(1, 0, QStringLiteral("a"));
+void TestModels::insertRoomAndSetData() {
+    rooms << namedRoom(1, 0, "a");
     RoomListModel model(rooms);
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-    const Room original = namedRoom(1, 4, QStringLiteral("Shop"));
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    const Room original = namedRoom(1, 4, "Shop");
     QVERIFY(model.insertRoom(0, original));
     QCOMPARE(inserted.count(), 1);
-    QCOMPARE(rooms[0].name, QStringLiteral("Shop"));
+    QCOMPARE(rooms[0].name, "Shop");
     QVERIFY(rooms[0].hasUnsavedChanges());
     QVERIFY(!original.hasUnsavedChanges());
-}
 
-void TestModels::setDataReplacesRoom() {
-    rooms << namedRoom(1, 0, QStringLiteral("a"));
-    RoomListModel model(rooms);
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    Room replacement = namedRoom(2, 3, QStringLiteral("b"));
+    Room replacement = namedRoom(2, 3, "b");
     replacement.setChanged(true);
-    QVERIFY(model.setData(model.index(0), QVariant::fromValue(replacement)));
-    QCOMPARE(rooms[0].name, QStringLiteral("b"));
-    QVERIFY(rooms[0].hasUnsavedChanges());
-    QVERIFY(model.setData(model.index(0), QStringLiteral("not a room")));
-    QCOMPARE(rooms[0].name, QStringLiteral("(null)"));
-    QVERIFY(!model.setData(model.index(0), QVariant(), Qt::DisplayRole));
+    QVERIFY(model.setData(model.index(1), QVariant::fromValue(replacement)));
+    QCOMPARE(rooms[1].name, "b");
+    QVERIFY(rooms[1].hasUnsavedChanges());
+    QVERIFY(model.setData(model.index(1), "not a room"));
+    QCOMPARE(rooms[1].name, "(null)");
+    QVERIFY(!model.setData(model.index(1), QVariant(), Qt::DisplayRole));
     QCOMPARE(changed.count(), 0);
 }
 
-void TestModels::spawnTableHeadersAndFlags() {
+void TestModels::spawnTable() {
+    TestWorkspace workspace;
+    workspace.write("resources/entities2.xml",
+                    "<entities><entity id='10' variant='0' subtype='0' name='Gloomcrawler'/>"
+                    "</entities>");
+    g_EntityConfig.Load(workspace.filePath("resources/entities2.xml"), "none", "none");
     Room::Spawn spawn;
+    spawn.x = 4;
     SpawnTableModel model(spawn);
     QCOMPARE(model.columnCount(), 2);
-    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("entity"));
-    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("weight"));
-    QCOMPARE(model.headerData(0, Qt::Vertical).toString(), QStringLiteral("a"));
-    QCOMPARE(model.headerData(2, Qt::Vertical).toString(), QStringLiteral("c"));
-    QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::EditRole).isValid());
-    spawn.entries << Room::Entry();
+    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), "entity");
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), "weight");
+    QCOMPARE(model.headerData(0, Qt::Vertical).toString(), "a");
+    QCOMPARE(model.headerData(2, Qt::Vertical).toString(), "c");
+    QCOMPARE(model.flags(QModelIndex()), Qt::ItemIsEnabled);
+
+    spawn.entries << Room::Entry{10, 0, 0, 1.5f} << Room::Entry{77, 1, 2, 1.0f};
+    QCOMPARE(model.rowCount(), 2);
     QVERIFY(model.flags(model.index(0, 1)) & Qt::ItemIsEditable);
     QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
     QVERIFY(model.flags(model.index(0, 0)) & Qt::ItemIsSelectable);
-    QCOMPARE(model.flags(QModelIndex()), Qt::ItemIsEnabled);
-}
-
-void TestModels::spawnTableData() {
-    TestWorkspace workspace;
-    workspace.write(QStringLiteral("resources/entities2.xml"),
-                    "<entities><entity id='10' variant='0' subtype='0' name='Gloomcrawler'/>"
-                    "</entities>");
-    g_EntityConfig.Load(workspace.filePath(QStringLiteral("resources/entities2.xml")),
-                        QStringLiteral("none"), QStringLiteral("none"));
-    Room::Spawn spawn;
-    spawn.x = 4;
-    spawn.entries << Room::Entry{10, 0, 0, 1.5f} << Room::Entry{77, 1, 2, 1.0f};
-    SpawnTableModel model(spawn);
-    QCOMPARE(model.rowCount(), 2);
-    QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("10.0.0 Gloomcrawler"));
-    QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("77.1.2"));
+    QCOMPARE(model.data(model.index(0, 0)).toString(), "10.0.0 Gloomcrawler");
+    QCOMPARE(model.data(model.index(1, 0)).toString(), "77.1.2");
     QCOMPARE(model.data(model.index(0, 1)).toFloat(), 1.5f);
     QCOMPARE(model.data(model.index(1, 1), Qt::UserRole).value<Room::Entry>().subtype, quint16(2));
     const Room::Spawn copy = model.data(QModelIndex(), Qt::UserRole + 1).value<Room::Spawn>();
     QCOMPARE(copy.x, qint16(4));
     QCOMPARE(copy.entries.size(), 2);
-    QVERIFY(!model.data(model.index(0, 0), Qt::ToolTipRole).isValid());
 }
 
 void TestModels::spawnTableEdits() {
@@ -229,7 +214,7 @@ void TestModels::spawnTableEdits() {
     QVERIFY(model.setData(model.index(0, 0), QVariant::fromValue(Room::Entry{10, 1, 0, 3.0f})));
     QCOMPARE(spawn.entries[0].type, quint16(10));
     QCOMPARE(spawn.entries[0].weight, 3.0f);
-    QVERIFY(model.setData(model.index(0, 0), QStringLiteral("x")));
+    QVERIFY(model.setData(model.index(0, 0), "x"));
     QCOMPARE(spawn.entries[0].type, quint16(0));
     QCOMPARE(spawn.entries[0].weight, 1.0f);
     QVERIFY(!model.setData(model.index(0, 1), 2.0, Qt::DisplayRole));
