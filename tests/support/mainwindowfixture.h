@@ -8,14 +8,13 @@
 #include "settingsdialog.h"
 #include "testsupport.h"
 
-#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
-#include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QListView>
-#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStatusBar>
 #include <QTableView>
@@ -52,38 +51,45 @@ inline QByteArray stageXml(const QList<Room>& rooms) {
     return QByteArray::fromStdString(out.str());
 }
 
+// The stored fields: type, variant, subtype, difficulty, shape, weight.
+inline QString roomFields(const Room& room) {
+    return QString::asprintf("%u %u %u %d %d %g", room.type, room.variant, room.subtype,
+                             room.difficulty, room.shape, double(room.weight));
+}
+
 // A workspace with the editor's own lists, a small entity catalogue with one icon, and two
-// stages, "Basement" (four rooms) and "Caves" (two rooms); plus the editor window over it.
+// stages: "Basement" (id 1: Start Room 1.0, Boss Arena 1.1, Shop 2.4, Abyss bridge 1.3) and
+// "Caves" (id 6: Dark Shop 2.5, Cave Bridge 1.7); plus the editor window over it.
 class EditorFixture {
 public:
-    static QList<Room> basementRooms() {
-        return {testRoom(1, 0, QStringLiteral("Start Room")),
-                testRoom(1, 1, QStringLiteral("Boss Arena"), 5, RoomShape2x2, 2.5f),
-                testRoom(2, 4, QStringLiteral("Shop"), 10, RoomShape1x1H),
-                testRoom(1, 3, QStringLiteral("Abyss bridge"), 1, RoomShapeLBR, 0.5f)};
-    }
-    static QList<Room> cavesRooms() {
-        return {testRoom(2, 5, QStringLiteral("Dark Shop")),
-                testRoom(1, 7, QStringLiteral("Cave Bridge"))};
-    }
-
     EditorFixture()
         : answerer(new ModalAnswerer) {
+        QApplication::setQuitOnLastWindowClosed(false); // closing a window must not end the run
         workspace.write(QStringLiteral("rooms.txt"), "Null\nNormal\nShop\n");
         workspace.write(QStringLiteral("blacklist.txt"), "");
         workspace.write(QStringLiteral("entities_custom.txt"), "");
         QImage icon(16, 16, QImage::Format_ARGB32);
         icon.fill(Qt::blue);
-        QDir().mkpath(workspace.filePath(QStringLiteral("icons")));
-        icon.save(workspace.filePath(QStringLiteral("icons/10.0.png")));
+        icon.save(folder(QStringLiteral("icons")) + QStringLiteral("/10.0.png"));
         workspace.makeResources({{1, QStringLiteral("Basement"), QStringLiteral("basement.xml")},
                                  {6, QStringLiteral("Caves"), QStringLiteral("Caves.XML")}});
         writeEntities(QStringLiteral("resources"));
-        workspace.write(QStringLiteral("resources/rooms/basement.xml"), stageXml(basementRooms()));
-        workspace.write(QStringLiteral("resources/rooms/caves.xml"), stageXml(cavesRooms()));
+        writeStage(QStringLiteral("basement"),
+                   {testRoom(1, 0, QStringLiteral("Start Room")),
+                    testRoom(1, 1, QStringLiteral("Boss Arena"), 5, RoomShape2x2, 2.5f),
+                    testRoom(2, 4, QStringLiteral("Shop"), 10, RoomShape1x1H),
+                    testRoom(1, 3, QStringLiteral("Abyss bridge"), 1, RoomShapeLBR, 0.5f)});
+        writeStage(QStringLiteral("caves"), {testRoom(2, 5, QStringLiteral("Dark Shop")),
+                                             testRoom(1, 7, QStringLiteral("Cave Bridge"))});
     }
 
-    void writeEntities(const QString& folder) {
+    void writeStage(const QString& stage, const QList<Room>& rooms) const {
+        workspace.write(QStringLiteral("resources/rooms/%1.xml").arg(stage), stageXml(rooms));
+    }
+    QByteArray readStage(const QString& stage) const {
+        return workspace.read(QStringLiteral("resources/rooms/%1.xml").arg(stage));
+    }
+    void writeEntities(const QString& folder) const {
         workspace.write(folder + QStringLiteral("/entities2.xml"),
                         "<entities>\n"
                         "<entity id=\"10\" variant=\"0\" subtype=\"0\" name=\"Gaper\"/>\n"
@@ -91,23 +97,32 @@ public:
                         "<entity id=\"13\" variant=\"0\" subtype=\"0\" name=\"Fly\"/>\n"
                         "</entities>\n");
     }
+    // Creates a folder below the workspace and returns its path.
+    QString folder(const QString& name) const {
+        QDir().mkpath(workspace.filePath(name));
+        return workspace.filePath(name);
+    }
 
-    MainWindow& open() {
+    // Opens the window; shown, the canvas has painted and knows its cells.
+    MainWindow& open(bool shown = false) {
+        window.reset();
         window.reset(new MainWindow);
+        if (shown) {
+            window->show();
+            QApplication::setActiveWindow(window.get());
+            if (!QTest::qWaitForWindowActive(window.get()))
+                qWarning("window did not become active");
+        }
         return *window;
     }
 
-    // Opens the window on screen, so that the canvas has painted and knows its cells.
-    MainWindow& openShown() {
-        open();
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        if (!QTest::qWaitForWindowActive(window.get()))
-            qWarning("window did not become active");
-        return *window;
+    // Opens the window on the stage and its room.
+    void openAt(int stage, int room = 0, bool shown = false) {
+        open(shown);
+        chooseStage(stage);
+        chooseRoom(room);
     }
 
-    // Replaces the way modal dialogs are answered.
     void answerWith(ModalAnswerer::Answer answer) {
         answerer.reset();
         answerer.reset(new ModalAnswerer(std::move(answer)));
@@ -117,9 +132,17 @@ public:
         return window->findChild<T*>(QLatin1String(name));
     }
     void trigger(const char* action) const { widget<QAction>(action)->trigger(); }
+    void click(const char* button) const {
+        QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton);
+    }
+    void setName(const QString& name) const { widget<QLineEdit>("nameLine")->setText(name); }
+    void setFilter(const QString& text) const {
+        widget<QLineEdit>("roomFilterLine")->setText(text);
+    }
     QListView* stageList() const { return widget<QListView>("stageListView"); }
     QListView* roomList() const { return widget<QListView>("roomListView"); }
     RoomWidget* canvas() const { return widget<RoomWidget>("roomWidget"); }
+    Room* shown() const { return canvas()->getRoom(); }
     QTableView* inspector() const { return widget<QTableView>("tableView"); }
     SettingsDialog* settingsDialog() const { return window->findChild<SettingsDialog*>(); }
     QString statusText() const { return window->statusBar()->currentMessage(); }
@@ -143,7 +166,7 @@ public:
         const auto* filter = qobject_cast<QSortFilterProxyModel*>(roomList()->model());
         const QAbstractItemModel* model = filter ? filter->sourceModel() : nullptr;
         for (int row = 0; model && row < model->rowCount(); ++row)
-            rooms << static_cast<Room*>(model->index(row, 0).data(Qt::UserRole + 1).value<void*>());
+            rooms << roomAt(model->index(row, 0));
         return rooms;
     }
     QStringList stageRoomNames() const {
@@ -152,23 +175,10 @@ public:
             names << room->name;
         return names;
     }
-    bool stageMarkedChanged(int row) const { return stageRowColour(row) == changedColour(); }
-    bool roomMarkedChanged(int row) const { return roomRowColour(row) == changedColour(); }
-    static QColor changedColour() { return QColor(255, 200, 200); }
-
-    QColor roomRowColour(int row) const {
-        return roomList()->model()->index(row, 0).data(Qt::BackgroundRole).value<QBrush>().color();
-    }
-    QColor stageRowColour(int row) const {
-        return stageList()->model()->index(row, 0).data(Qt::BackgroundRole).value<QBrush>().color();
-    }
-
-    // The canvas shows exactly the room of the room list's current row, or none without one.
-    Room* listRoom() const {
-        const QModelIndex current = roomList()->currentIndex();
-        return current.isValid() ? static_cast<Room*>(current.data(Qt::UserRole + 1).value<void*>())
-                                 : nullptr;
-    }
+    // The room of the room list's current row, or none without one.
+    Room* listRoom() const { return roomAt(roomList()->currentIndex()); }
+    bool stageMarkedChanged(int row) const { return markedChanged(stageList(), row); }
+    bool roomMarkedChanged(int row) const { return markedChanged(roomList(), row); }
 
     // Mouse work on the canvas: a move to the cell (with buttons held), then a press there.
     void hoverCell(int x, int y, Qt::MouseButtons buttons = Qt::NoButton) const {
@@ -179,11 +189,11 @@ public:
                          buttons, Qt::NoModifier);
         QApplication::sendEvent(canvas(), &move);
     }
-    void clickCell(int x, int y, Qt::MouseButton button = Qt::LeftButton) const {
+    void clickCell(int x, int y) const {
         hoverCell(x, y);
-        QTest::mouseClick(canvas(), button, Qt::NoModifier, canvas()->cellRect(x, y).center());
+        QTest::mouseClick(canvas(), Qt::LeftButton, Qt::NoModifier,
+                          canvas()->cellRect(x, y).center());
     }
-
     void addEntity(int type, int variant, qreal weight = 1.0) const {
         emit widget<EntityWidget>("entityWidget")
             ->addEntity(g_EntityConfig.GetEntity(type, variant, 0), weight);
@@ -192,33 +202,13 @@ public:
     TestWorkspace workspace;
     std::unique_ptr<ModalAnswerer> answerer;
     std::unique_ptr<MainWindow> window;
+
+private:
+    static Room* roomAt(const QModelIndex& index) {
+        return static_cast<Room*>(index.data(Qt::UserRole + 1).value<void*>());
+    }
+    static bool markedChanged(const QListView* list, int row) {
+        const QVariant brush = list->model()->index(row, 0).data(Qt::BackgroundRole);
+        return brush.value<QBrush>().color() == QColor(255, 200, 200);
+    }
 };
-
-// Runs the application's event loop, lets action end it, and returns the exit code (-2 when
-// nothing ended the loop within five seconds). Running the application's own loop also clears
-// the quit request again, so the dialogs of later tests still wait for an answer.
-inline int runUntilQuit(const std::function<void()>& action) {
-    QTimer::singleShot(0, action);
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(-2); });
-    guard.start(5000);
-    return QCoreApplication::exec();
-}
-
-// Answers a folder dialog with the folder and every message box with the button; records the
-// folder each file dialog started in.
-inline ModalAnswerer::Answer folderThen(const QString& folder, QMessageBox::StandardButton button,
-                                        QStringList* startFolders = nullptr) {
-    const ModalAnswerer::Answer choose = ModalAnswerer::chooseFolder(folder);
-    const ModalAnswerer::Answer press = ModalAnswerer::pressButton(button);
-    return [=](QWidget* dialog) {
-        if (auto* fileDialog = qobject_cast<QFileDialog*>(dialog)) {
-            if (startFolders)
-                startFolders->append(fileDialog->directory().absolutePath());
-            choose(dialog);
-        } else {
-            press(dialog);
-        }
-    };
-}
