@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QStringList>
@@ -63,7 +64,8 @@ QSet<uint> readBlacklist(const QString& path, QString& warnings) {
 
 void appendGameEntities(std::vector<EntityConfig::Entity>& entities, const QString& path,
                         const QSet<uint>& blacklist, QString& warnings) {
-    if (!QFile::exists(path)) {
+    // A folder in its place is no entity file either (and pugixml would take it for a huge one).
+    if (!QFileInfo(path).isFile()) {
         warnings += QStringLiteral("Warning: Could not open entities %1!\n").arg(path);
         warnings +=
             QStringLiteral("Please adjust the settings (Tools->Settings...), then try again.\n");

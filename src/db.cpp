@@ -319,6 +319,17 @@ template <size_t N> struct Attributes {
     pugi::xml_attribute found[N];
 };
 
+// pugixml takes a folder for a file of enormous size and asks for that much memory, so only
+// what is not a folder is handed to it.
+pugi::xml_parse_result loadXmlFile(pugi::xml_document& doc, const QString& path) {
+    if (QFileInfo(path).isDir()) {
+        pugi::xml_parse_result result;
+        result.status = pugi::status_io_error;
+        return result;
+    }
+    return doc.load_file(QFile::encodeName(path).constData());
+}
+
 class StringWriter : public pugi::xml_writer {
 public:
     void write(const void* data, size_t size) override {
@@ -540,7 +551,7 @@ void DB::load_stages() {
     catalogueFailure.clear();
     const QString path = cataloguePath();
     pugi::xml_document doc;
-    const pugi::xml_parse_result result = doc.load_file(QFile::encodeName(path).constData());
+    const pugi::xml_parse_result result = loadXmlFile(doc, path);
     if (!result) {
         catalogueFailure =
             QStringLiteral("%1 (%2)\n")
@@ -633,7 +644,7 @@ QString DB::loadSilently() {
         qDebug() << "Loading" << (folder + stage->path) << "...";
         const QString path = folder + stage->path.toLower();
         pugi::xml_document doc;
-        const pugi::xml_parse_result result = doc.load_file(QFile::encodeName(path).constData());
+        const pugi::xml_parse_result result = loadXmlFile(doc, path);
         stage->fileUnreadable = !result;
         if (!result) {
             failures += QStringLiteral("%1 (%2)\n")
@@ -1391,7 +1402,7 @@ QStringList gameStageOptions(int stageId) {
 
 bool DB::readRoomFile(const QString& path, Room& room, QString* reason) {
     pugi::xml_document doc;
-    const pugi::xml_parse_result result = doc.load_file(QFile::encodeName(path).constData());
+    const pugi::xml_parse_result result = loadXmlFile(doc, path);
     const pugi::xml_node node = doc.child("room");
     if (result && node) {
         readXmlRoom(node, room);

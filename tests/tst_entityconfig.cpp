@@ -133,6 +133,9 @@ void TestEntityConfig::warnings() {
     QCOMPARE(c.load(""), QStringLiteral("Warning: No icons found in %1\n").arg(c.iconsPath()));
     c.icon(QStringLiteral("5.1.png"), 3);
     QCOMPARE(c.load(""), QString());
+    // A folder where the entity file belongs is no entity file either.
+    QVERIFY(QFile::remove("entities2.xml") && QDir().mkdir("entities2.xml"));
+    QVERIFY(c.load(QByteArray()).startsWith("Warning: Could not open entities entities2.xml!\n"));
 }
 
 void TestEntityConfig::sortedListAndVariants() {
