@@ -17,6 +17,8 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev libpugixml-dev libbenchmark-dev fonts-dejavu-core)
+# The fuzz targets are built with clang and its libFuzzer and sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 # build DIR BUILD_TYPE [extra cmake arguments...]
 build() {
