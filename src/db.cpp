@@ -192,15 +192,22 @@ void Room::resize(int newWidth, int newHeight) {
     const int hw = w / 2;
     const int hh = h / 2;
 
-    QSet<QPoint> doorSlots;
+    // Slots in a fixed order (side slots top to bottom, left before right, then end slots left
+    // to right, top before bottom), so new doors are appended the same way in every run and the
+    // saved files do not change from one run to the next.
+    QList<QPoint> doorSlots;
+    const auto addSlot = [&doorSlots](const QPoint& slot) {
+        if (!doorSlots.contains(slot))
+            doorSlots.append(slot);
+    };
     if (shape != RoomShape1x1V && shape != RoomShape1x2V && h >= 4) {
         for (int y = 3; y < h; y += 7) {
             const bool leftMoved =
                 (shape == RoomShapeLTL && y == 3) || (shape == RoomShapeLBL && y == 10);
             const bool rightMoved =
                 (shape == RoomShapeLTR && y == 3) || (shape == RoomShapeLBR && y == 10);
-            doorSlots.insert(QPoint(leftMoved ? hw - 1 : -1, y));
-            doorSlots.insert(QPoint(rightMoved ? hw : w, y));
+            addSlot(QPoint(leftMoved ? hw - 1 : -1, y));
+            addSlot(QPoint(rightMoved ? hw : w, y));
         }
     }
     if (shape != RoomShape1x1H && shape != RoomShape2x1H && w >= 7) {
@@ -209,13 +216,13 @@ void Room::resize(int newWidth, int newHeight) {
                 (shape == RoomShapeLTL && x == 6) || (shape == RoomShapeLTR && x == 19);
             const bool bottomMoved =
                 (shape == RoomShapeLBL && x == 6) || (shape == RoomShapeLBR && x == 19);
-            doorSlots.insert(QPoint(x, topMoved ? hh - 1 : -1));
-            doorSlots.insert(QPoint(x, bottomMoved ? hh : h));
+            addSlot(QPoint(x, topMoved ? hh - 1 : -1));
+            addSlot(QPoint(x, bottomMoved ? hh : h));
         }
     }
 
     for (auto door = doors.begin(); door != doors.end();) {
-        if (doorSlots.remove(QPoint(door->x, door->y)))
+        if (doorSlots.removeOne(QPoint(door->x, door->y)))
             ++door;
         else
             door = doors.erase(door);

@@ -2,7 +2,10 @@
 
 #include <QtTest>
 
+#include <pugixml.hpp>
+
 #include <algorithm>
+#include <sstream>
 
 namespace {
 
@@ -16,13 +19,11 @@ Room keyed(quint32 type, quint32 variant) {
     return room;
 }
 
-// Doors as "x,y", marked " closed" when missing; sorted on request, as slots come in any order.
-QStringList describe(const Doors& doors, bool sort = false) {
+// Doors as "x,y", marked " closed" when missing.
+QStringList describe(const Doors& doors) {
     QStringList result;
     for (const Room::Door& door : doors)
         result << QString("%1,%2").arg(door.x).arg(door.y) + (door.exists ? "" : " closed");
-    if (sort)
-        result.sort();
     return result;
 }
 
@@ -30,7 +31,29 @@ QStringList openDoors(const Points& points) {
     Doors doors;
     for (const QPoint& slot : points)
         doors << Room::Door(slot.x(), slot.y(), true);
-    return describe(doors, true);
+    return describe(doors);
+}
+
+// Saves a new room and one reshaped from 1x1 to 2x2 to L TL, as XML and as STB, into one file.
+void saveNewAndReshapedRoom(const QString& path) {
+    Room fresh, reshaped;
+    fresh.shape = reshaped.shape = RoomShape1x1;
+    fresh.resize(13, 7);
+    reshaped.resize(13, 7);
+    for (quint8 shape : {RoomShape2x2, RoomShapeLTL}) {
+        reshaped.shape = shape;
+        reshaped.resize(26, 14);
+    }
+    pugi::xml_document doc;
+    DB::append_xml_room(doc, fresh);
+    DB::append_xml_room(doc, reshaped);
+    std::ostringstream xml;
+    doc.save(xml);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(xml.str()));
+    DB::write_room(fresh, file);
+    DB::write_room(reshaped, file);
 }
 
 } // namespace
@@ -51,6 +74,7 @@ private slots:
     void doorSlotsOfEachShape();
     void resize_data();
     void resize();
+    void savedFilesIgnoreHashSeed();
     void cellTypes_data();
     void cellTypes();
     void lShapeFloorMissesOneQuarter();
@@ -154,7 +178,7 @@ void TestRoom::doorSlotsOfEachShape() {
     Room room;
     room.shape = quint8(shape);
     room.resize(grid.width(), grid.height());
-    QCOMPARE(describe(room.doors, true), openDoors(doorSlots));
+    QCOMPARE(describe(room.doors), openDoors(doorSlots));
     for (const Room::Door& door : qAsConst(room.doors))
         QCOMPARE(roomCellType(shape, grid.width(), grid.height(), door.x, door.y), int(CellWall));
 }
@@ -175,10 +199,10 @@ void TestRoom::resize_data() {
     QTest::newRow("2x2 to L TL") << closed2x2 << 9 << QSize(26, 14)
                                  << Doors{{26, 3, false}, {-1, 10, false}, {26, 10, false},
                                           {6, 14, false}, {19, -1, false}, {19, 14, false}}
-                                 << Points{{6, 6}, {12, 3}};
+                                 << Points{{12, 3}, {6, 6}};
     QTest::newRow("first of two doors at one slot")
         << Doors{{-1, 3, false}, {-1, 3, true}} << 1 << QSize(13, 7) << Doors{{-1, 3, false}}
-        << Points{{6, -1}, {6, 7}, {13, 3}};
+        << Points{{13, 3}, {6, -1}, {6, 7}};
     QTest::newRow("too low for side doors")
         << closed2x2 << 8 << QSize(13, 3) << Doors{{6, -1, false}} << Points{{6, 3}};
     QTest::newRow("too narrow for top doors")
@@ -199,9 +223,35 @@ void TestRoom::resize() {
     room.resize(size.width(), size.height());
     QCOMPARE(QSize(room.width, room.height), size);
     QCOMPARE(describe(room.doors.mid(0, kept.size())), describe(kept));
-    QCOMPARE(describe(room.doors.mid(kept.size()), true), openDoors(added));
+    QCOMPARE(describe(room.doors.mid(kept.size())), openDoors(added));
     QCOMPARE(room.spawns.size(), 1);
     QCOMPARE(room.spawns[0].entries.size(), 1);
+}
+
+// The same edits give the same files in every run: this program saves them once under each of
+// two hash seeds, and the bytes must agree.
+void TestRoom::savedFilesIgnoreHashSeed() {
+    const QString target = qEnvironmentVariable("QUORLE_SAVE_ROOMS_TO");
+    if (!target.isEmpty()) {
+        saveNewAndReshapedRoom(target);
+        return;
+    }
+    QTemporaryDir dir;
+    QByteArray saved[2];
+    for (int run = 0; run < 2; ++run) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_HASH_SEED", QString::number(run + 1));
+        environment.insert("QUORLE_SAVE_ROOMS_TO", dir.filePath(QString::number(run)));
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {"savedFilesIgnoreHashSeed"});
+        QVERIFY(child.waitForFinished(60000) && child.exitCode() == 0);
+        QFile file(dir.filePath(QString::number(run)));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        saved[run] = file.readAll();
+    }
+    QVERIFY(saved[0].contains("<door"));
+    QCOMPARE(saved[0], saved[1]);
 }
 
 void TestRoom::cellTypes_data() {
