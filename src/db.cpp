@@ -1094,6 +1094,8 @@ bool encodeStage(const Stage& stage, QByteArray& bytes, QString& reason) {
 
 } // namespace
 
+// The change flags stay as they are: no stage file is written, so Save and the recovery copy at
+// Quit must still see the edits.
 QString DB::exportBinarySilently(const QString& folder) {
     QString failures;
     for (Stage* stage : qAsConst(stages)) {
@@ -1113,9 +1115,7 @@ QString DB::exportBinarySilently(const QString& folder) {
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
             !file.commit()) {
             failures += QStringLiteral("%1 (%2)\n").arg(name, file.errorString());
-            continue;
         }
-        stage->clearChanged();
     }
     return batchWarning(QStringLiteral("Could not write the following files in %1:\n").arg(folder),
                         failures);
