@@ -561,7 +561,8 @@ void DB::load_stages() {
     const pugi::xml_parse_result result = loadXmlFile(doc, path);
     if (!result) {
         catalogueFailure =
-            QStringLiteral("%1 (%2)\n")
+            QStringLiteral("Could not read the stage catalogue %1 (%2).\nPlease check the "
+                           "resources folder (Tools->Settings...).\n")
                 .arg(QDir::toNativeSeparators(path), QString::fromUtf8(result.description()));
     }
 
@@ -646,7 +647,7 @@ QString DB::loadSilently() {
     load_stages();
 
     const QString folder = roomsFolder();
-    QString failures = catalogueFailure;
+    QString failures;
     for (Stage* stage : qAsConst(stages)) {
         qDebug() << "Loading" << (folder + stage->path) << "...";
         const QString path = folder + stage->path.toLower();
@@ -661,12 +662,14 @@ QString DB::loadSilently() {
         readStageRooms(*stage, doc);
         qDebug() << stage->rooms.size() << "Rooms loaded.";
     }
-    return batchWarning(
-        QStringLiteral("Could not read some stages from XML files in %1.\nYou might want to "
-                       "import them from binary STB files (File->Import Binary...).\nBelow is a "
-                       "list of files that failed to load:\n")
-            .arg(folder),
-        failures);
+    return catalogueFailure +
+           batchWarning(
+               QStringLiteral(
+                   "Could not read some stages from XML files in %1.\nYou might want to "
+                   "import them from binary STB files (File->Import Binary...).\nBelow is a "
+                   "list of files that failed to load:\n")
+                   .arg(folder),
+               failures);
 }
 
 void DB::load() {

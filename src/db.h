@@ -194,7 +194,8 @@ private:
     // Shows a batch warning, unless it is empty.
     static void showWarning(const QString& text);
 
-    // Why the last catalogue read failed, as a line of the load warning; empty when it parsed.
+    // The message of the last catalogue read when the file could not be read: its own words,
+    // ahead of the load warning; empty when it parsed.
     QString catalogueFailure;
 };
 

@@ -108,14 +108,17 @@ void TestDatabase::catalogue() {
     // Without a path the stage names the rooms folder itself, which is read as no file at all.
     QVERIFY(answerer.texts().last().endsWith("\n (Error reading from file/stream)\n"));
 
-    // A missing catalogue leaves no stages and is reported in one warning.
+    // A missing catalogue leaves no stages and is reported in a warning of its own.
     g_settings->setValue("resources/path", workspace.filePath("nowhere"));
     const int warnings = answerer.seen().size();
     db.load();
     QVERIFY(db.stages.isEmpty());
     QCOMPARE(answerer.seen().size(), warnings + 1);
     QCOMPARE(answerer.seen().last().title, "Warning");
-    QVERIFY(answerer.seen().last().text.contains("stages.xml (File was not found)"));
+    QCOMPARE(answerer.seen().last().text,
+             QString("Could not read the stage catalogue %1 (File was not found).\nPlease check "
+                     "the resources folder (Tools->Settings...).\n")
+                 .arg(QDir::toNativeSeparators(workspace.filePath("nowhere/stages.xml"))));
 }
 
 void TestDatabase::duplicateVariants_data() {
