@@ -715,8 +715,10 @@ int DB::saveUnsavedStagesTo(const QString& folder) {
     return written;
 }
 
-void DB::save() {
-    showWarning(saveSilently());
+bool DB::save() {
+    const QString warning = saveSilently();
+    showWarning(warning);
+    return warning.isEmpty();
 }
 
 void DB::showWarning(const QString& text) {

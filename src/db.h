@@ -158,7 +158,8 @@ public:
     static void load_room_type_strings();
     void load_stages();
     void load();
-    void save();
+    // True when every stage with unsaved changes was written.
+    bool save();
     QString loadSilently();
     QString saveSilently();
     // Writes every stage with unsaved changes into folder (created when missing) under its

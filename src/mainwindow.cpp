@@ -527,7 +527,7 @@ void MainWindow::settingsAccepted() {
     stageListModel->endStageListReset();
 }
 
-// False when the user cancelled.
+// False when the user cancelled or a stage could not be saved.
 bool MainWindow::saveBeforeReload() {
     const auto unsaved =
         std::count_if(db->stages.cbegin(), db->stages.cend(),
@@ -540,9 +540,13 @@ bool MainWindow::saveBeforeReload() {
     const auto answer = QMessageBox::question(
         this, QStringLiteral("Save changes?"), question,
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
-    if (answer == QMessageBox::Yes)
-        db->save();
-    return answer == QMessageBox::Yes || answer == QMessageBox::No;
+    if (answer != QMessageBox::Yes)
+        return answer == QMessageBox::No;
+    // A stage that could not be written would be lost by the reload: keep everything as it is,
+    // the old resources folder included, and leave the new one pending in the dialog.
+    const bool saved = db->save();
+    refreshListColours();
+    return saved;
 }
 
 // Quitting

@@ -257,27 +257,36 @@ private slots:
 
     // Accepted settings are stored; a new resources folder replaces every stage and leaves nothing
     // chosen. Only then, with unsaved stages, the user is asked first: Yes saves and reloads, No
-    // reloads, Cancel keeps everything (the new folder stays pending in the dialog).
+    // reloads, Cancel keeps everything (the new folder stays pending in the dialog), and so does
+    // Yes when a stage cannot be saved (a plain file stands where the rooms folder should be).
     void settingsAccepted_data() {
         QTest::addColumn<bool>("unsaved");
         QTest::addColumn<bool>("browse");
         QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("saveFails");
         QTest::addColumn<bool>("reloaded");
-        QTest::newRow("same folder") << true << false << int(QMessageBox::Cancel) << false;
-        QTest::newRow("nothing unsaved") << false << true << int(QMessageBox::Cancel) << true;
-        QTest::newRow("Yes") << true << true << int(QMessageBox::Yes) << true;
-        QTest::newRow("No") << true << true << int(QMessageBox::No) << true;
-        QTest::newRow("Cancel") << true << true << int(QMessageBox::Cancel) << false;
+        const int yes = QMessageBox::Yes, cancel = QMessageBox::Cancel;
+        QTest::newRow("same folder") << true << false << cancel << false << false;
+        QTest::newRow("nothing unsaved") << false << true << cancel << false << true;
+        QTest::newRow("Yes") << true << true << yes << false << true;
+        QTest::newRow("No") << true << true << int(QMessageBox::No) << false << true;
+        QTest::newRow("Cancel") << true << true << cancel << false << false;
+        QTest::newRow("Yes, save fails") << true << true << yes << true << false;
     }
 
     void settingsAccepted() {
         QFETCH(bool, unsaved);
         QFETCH(bool, browse);
         QFETCH(int, button);
+        QFETCH(bool, saveFails);
         QFETCH(bool, reloaded);
         EditorFixture fixture;
         fixture.open(true);
         const QString resources = fixture.workspace.resourcesPath();
+        if (saveFails) {
+            QDir(resources + QStringLiteral("/rooms")).removeRecursively();
+            fixture.workspace.write(QStringLiteral("resources/rooms"), "in the way");
+        }
         for (int stage : {0, 1}) {
             fixture.chooseStage(stage);
             if (unsaved)
@@ -293,15 +302,19 @@ private slots:
         fixture.answerWith(ModalAnswerer::pressButton(button));
         fixture.settingsDialog()->accept();
 
-        const bool asked = unsaved && browse;
-        QCOMPARE(fixture.answerer->texts(),
-                 asked ? QStringList({"2 stages have unsaved changes. Do you want to save before "
-                                      "changing to a different resource path?"})
-                       : QStringList());
+        QStringList texts;
+        if (unsaved && browse)
+            texts << "2 stages have unsaved changes. Do you want to save before changing to a "
+                     "different resource path?";
+        if (saveFails)
+            texts << QStringLiteral("Could not write the following files in %1/rooms/:\n"
+                                    "basement.xml\ncaves.xml\n")
+                         .arg(resources);
+        QCOMPARE(fixture.answerer->texts(), texts);
         QCOMPARE(fixture.readStage(QStringLiteral("caves")).contains("Changed 1"),
-                 button == QMessageBox::Yes);
+                 button == QMessageBox::Yes && !saveFails);
         QCOMPARE(g_settings->value(QStringLiteral("varurOzidari/path")) == "/games/quorle",
-                 !(asked && button == QMessageBox::Cancel));
+                 reloaded || !browse);
         QCOMPARE(g_settings->value(QStringLiteral("resources/path")).toString(),
                  reloaded ? other : resources);
         QCOMPARE(fixture.settingsDialog()->resourcesChanged, browse && !reloaded);
