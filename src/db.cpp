@@ -704,13 +704,17 @@ QString DB::saveSilently() {
                         failures);
 }
 
-int DB::saveUnsavedStagesTo(const QString& folder) {
+int DB::saveUnsavedStagesTo(const QString& folder, QStringList& failed) {
     int written = 0;
     for (const Stage* stage : qAsConst(stages)) {
-        if (!stage->hasUnsavedChanges() || !QDir().mkpath(folder))
+        if (!stage->hasUnsavedChanges())
             continue;
-        if (writeStageFile(*stage, folder + QLatin1Char('/') + stage->path.toLower()))
+        // A stage path may name sub-folders of the rooms folder; the copy keeps them.
+        const QString file = folder + QLatin1Char('/') + stage->path.toLower();
+        if (QDir().mkpath(QFileInfo(file).absolutePath()) && writeStageFile(*stage, file))
             ++written;
+        else
+            failed.append(stage->path.toLower());
     }
     return written;
 }

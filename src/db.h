@@ -163,8 +163,9 @@ public:
     QString loadSilently();
     QString saveSilently();
     // Writes every stage with unsaved changes into folder (created when missing) under its
-    // usual file name, leaving the change flags alone; returns how many were written.
-    int saveUnsavedStagesTo(const QString& folder);
+    // usual file name, leaving the change flags alone; returns how many were written and adds
+    // the files of the others to failed.
+    int saveUnsavedStagesTo(const QString& folder, QStringList& failed);
 
     static void append_xml_room(pugi::xml_node parent, const Room& room);
     static void saveRoom(const Room& room, const QString& path);

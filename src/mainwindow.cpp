@@ -563,12 +563,21 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+// The one message quitting may show: the unsaved stages that could not be kept are lost.
 void MainWindow::keepUnsavedStages() {
     const QString folder =
         QDir(g_prefix + QStringLiteral("recovery/") +
              QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")))
             .absolutePath();
-    if (db->saveUnsavedStagesTo(folder) == 0)
+    QStringList failed;
+    const int written = db->saveUnsavedStagesTo(folder, failed);
+    if (!failed.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Warning"),
+                             QStringLiteral("Could not keep the unsaved changes of these stages "
+                                            "in %1, so they are lost:\n%2")
+                                 .arg(folder, failed.join(QLatin1Char('\n'))));
+    }
+    if (written == 0)
         return;
     QSaveFile marker(recoveryMarkerPath());
     if (marker.open(QIODevice::WriteOnly) && marker.write(folder.toUtf8()) >= 0)

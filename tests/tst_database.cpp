@@ -193,8 +193,8 @@ void TestDatabase::emptyResourcesPathAndReload() {
 
 void TestDatabase::saveAndRecoveryWriteOnlyChangedStages() {
     TestWorkspace workspace;
-    const auto db = loadStages(workspace, {"S.xml", "t.xml"});
-    const QByteArray original = workspace.read("resources/rooms/t.xml");
+    const auto db = loadStages(workspace, {"S.xml", "sub/t.xml"});
+    const QByteArray original = workspace.read("resources/rooms/sub/t.xml");
     QCOMPARE(db->saveSilently(), QString());
     QCOMPARE(workspace.read("resources/rooms/s.xml"), original);
 
@@ -207,19 +207,24 @@ void TestDatabase::saveAndRecoveryWriteOnlyChangedStages() {
     QCOMPARE(db->saveSilently(), QString());
     QVERIFY(log.messages().contains("saving \"S.xml\""));
     QVERIFY(workspace.read("resources/rooms/s.xml").contains("name=\"Renamed\""));
-    QCOMPARE(workspace.read("resources/rooms/t.xml"), original);
+    QCOMPARE(workspace.read("resources/rooms/sub/t.xml"), original);
     QVERIFY(!db->stages[0]->hasUnsavedChanges());
     QVERIFY(!db->stages[0]->rooms[0].hasUnsavedChanges());
     QVERIFY(db->stages[1]->rooms[0].hasUnsavedChanges());
 
-    // Recovery copies go elsewhere and leave the flags alone.
+    // Recovery copies go elsewhere, into the stage's sub-folder, and leave the flags alone; a
+    // plain file in the way of the folder fails them.
     db->stages[1]->setChanged(true);
     const QString folder = workspace.filePath("recovery/now");
-    QCOMPARE(db->saveUnsavedStagesTo(folder), 1);
-    QVERIFY(workspace.read("recovery/now/t.xml").contains("Unsaved work"));
+    QStringList failed;
+    QCOMPARE(db->saveUnsavedStagesTo(folder, failed), 1);
+    QVERIFY(workspace.read("recovery/now/sub/t.xml").contains("Unsaved work"));
     QVERIFY(!QFileInfo::exists(folder + "/s.xml"));
     QVERIFY(db->stages[1]->hasUnsavedChanges());
-    QCOMPARE(workspace.read("resources/rooms/t.xml"), original);
+    QCOMPARE(workspace.read("resources/rooms/sub/t.xml"), original);
+    workspace.write("recovery/blocked", "in the way");
+    QCOMPARE(db->saveUnsavedStagesTo(workspace.filePath("recovery/blocked"), failed), 0);
+    QCOMPARE(failed, QStringList{"sub/t.xml"});
 }
 
 void TestDatabase::saveFailureKeepsFlagsAndOldFile() {

@@ -1,6 +1,7 @@
 #include "mainwindowfixture.h"
 
 #include <QComboBox>
+#include <QDirIterator>
 #include <QDoubleSpinBox>
 #include <QSpinBox>
 #include <QTabBar>
@@ -221,24 +222,37 @@ private slots:
     }
 
     // Quitting ends the event loop with 0 and asks nothing; the stage files stay as they were and
-    // the unsaved stages go to a recovery folder that the next start names, once.
+    // the unsaved stages go to a recovery folder, in their sub-folders, that the next start names,
+    // once. Only stages that cannot be kept there (a plain file stands in the way) are named in a
+    // warning.
     void quitKeepsUnsavedStages_data() {
         QTest::addColumn<bool>("closeWindow");
-        QTest::addColumn<QString>("changed"); // the stage edited before quitting, if any
-        QTest::newRow("Ctrl+Q") << false << "basement";
-        QTest::newRow("closing the window") << true << "caves";
-        QTest::newRow("nothing to keep") << false << "";
+        QTest::addColumn<int>("stage"); // the stage edited before quitting, if any
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<bool>("blocked");
+        QTest::newRow("Ctrl+Q") << false << 0 << "basement.xml" << false;
+        QTest::newRow("closing the window") << true << 1 << "caves.xml" << false;
+        QTest::newRow("stage in a sub-folder") << false << 2 << "deep/sunk.xml" << false;
+        QTest::newRow("nothing to keep") << false << -1 << "" << false;
+        QTest::newRow("recovery folder blocked") << false << 2 << "" << true;
     }
 
     void quitKeepsUnsavedStages() {
         QFETCH(bool, closeWindow);
-        QFETCH(QString, changed);
+        QFETCH(int, stage);
+        QFETCH(QString, kept);
+        QFETCH(bool, blocked);
         EditorFixture fixture;
+        fixture.workspace.makeResources({{1, "Basement", "basement.xml"},
+                                         {6, "Caves", "Caves.XML"},
+                                         {7, "Sunk", "Deep/Sunk.xml"}});
+        fixture.writeStage(QStringLiteral("deep/sunk"), {testRoom(1, 0, QStringLiteral("Low"))});
+        if (blocked)
+            fixture.workspace.write(QStringLiteral("recovery"), "in the way");
         fixture.open(true);
-        const QString other = changed == QLatin1String("caves") ? "basement" : "caves";
         const QByteArray before = fixture.readStage(QStringLiteral("basement"));
-        if (!changed.isEmpty()) {
-            fixture.chooseStage(changed == QLatin1String("caves") ? 1 : 0);
+        if (stage >= 0) {
+            fixture.chooseStage(stage);
             fixture.setName(QStringLiteral("Unsaved Room"));
         }
         QCOMPARE(runUntilQuit([&] {
@@ -249,11 +263,16 @@ private slots:
                  }),
                  0);
         QCOMPARE(fixture.window->isVisible(), !closeWindow);
-        QVERIFY(fixture.answerer->seen().isEmpty());
         QCOMPARE(fixture.readStage(QStringLiteral("basement")), before);
+        if (blocked) {
+            QCOMPARE(fixture.answerer->seen().size(), 1);
+            QVERIFY(fixture.answerer->texts().at(0).endsWith(":\ndeep/sunk.xml"));
+            return;
+        }
+        QVERIFY(fixture.answerer->seen().isEmpty());
         const QString recovery =
             QDir(fixture.workspace.filePath(QStringLiteral("recovery"))).absolutePath();
-        if (changed.isEmpty()) {
+        if (kept.isEmpty()) {
             QVERIFY(!QFile::exists(recovery));
             return;
         }
@@ -261,9 +280,11 @@ private slots:
             QString::fromUtf8(fixture.workspace.read(QStringLiteral("recovery/last.txt")));
         QVERIFY(QRegExp(QRegExp::escape(recovery) + "/\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}")
                     .exactMatch(folder));
-        QFile kept(folder + QStringLiteral("/%1.xml").arg(changed));
-        QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll().contains("name=\"Unsaved Room\""));
-        QVERIFY(!QFile::exists(folder + QStringLiteral("/%1.xml").arg(other)));
+        QFile file(folder + QLatin1Char('/') + kept);
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().contains("name=\"Unsaved Room\""));
+        QDirIterator files(folder, QDir::Files, QDirIterator::Subdirectories);
+        files.next();
+        QVERIFY(!files.hasNext());
 
         fixture.open();
         QCOMPARE(fixture.statusText(),
