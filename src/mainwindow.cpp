@@ -425,9 +425,25 @@ void MainWindow::on_actionImport_from_XML_triggered() {
         db->listImportBinary(folder).join(QStringLiteral(", "));
     if (!confirm(QStringLiteral("Really import Binary?"), question))
         return;
-    detachRooms();
+    // Only a current stage whose rooms the import replaces loses the room shown and the cell
+    // selected: the lists and the canvas let go of it just before its first room goes.
+    Stage* stage = currentStage();
+    bool replaced = false;
+    const auto letGo = [this, &replaced] {
+        if (!replaced)
+            detachRooms();
+        replaced = true;
+    };
+    QList<QMetaObject::Connection> watches;
+    if (stage) {
+        watches << connect(stage->getModel(), &QAbstractItemModel::rowsAboutToBeRemoved, letGo)
+                << connect(stage->getModel(), &QAbstractItemModel::rowsAboutToBeInserted, letGo);
+    }
     db->importBinary(folder);
-    showCurrentStage();
+    for (const QMetaObject::Connection& watch : qAsConst(watches))
+        disconnect(watch);
+    if (replaced)
+        showCurrentStage();
     refreshListColours();
 }
 

@@ -106,11 +106,13 @@ private slots:
         QCOMPARE(caves.left(8), QByteArray("STB1\x02\x00\x00\x00", 8));
     }
 
-    // Importing from a folder without the stages' files reports them and changes nothing. Export,
-    // change the stage, import: the exported rooms come back, marked as unsaved, on a live canvas.
+    // Importing from a folder without the stages' files reports them and changes nothing: the room
+    // shown and the cell selected stay. Export, change the stage, import: the exported rooms come
+    // back, marked as unsaved, on a live canvas.
     void importReplacesRooms() {
         EditorFixture fixture;
-        fixture.openAt(1, 0, true);
+        fixture.openAt(1, 1, true);
+        fixture.clickCell(3, 3);
         const QString empty = fixture.folder(QStringLiteral("empty"));
         fixture.answerWith(folderThen(empty, QMessageBox::Yes));
         fixture.trigger("actionImport_from_XML");
@@ -118,7 +120,10 @@ private slots:
             QStringLiteral("Could not read the following files in %1:\nbasement.stb (")
                 .arg(empty)));
         QCOMPARE(fixture.stageRoomNames(), QStringList({"Dark Shop", "Cave Bridge"}));
-        QCOMPARE(fixture.shown(), fixture.listRoom());
+        QCOMPARE(fixture.shown(), fixture.stageRooms().at(1));
+        QCOMPARE(fixture.listRoom(), fixture.shown());
+        QCOMPARE(fixture.canvas()->getSelectedCell(), QPoint(3, 3));
+        QVERIFY(fixture.inspector()->model());
         QVERIFY(!fixture.stageMarkedChanged(1));
 
         const QString folder = fixture.folder(QStringLiteral("stb"));
