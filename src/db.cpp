@@ -776,6 +776,28 @@ void DB::fix_room(Room& room) {
 namespace {
 
 const char stbMagic[] = "STB1";
+
+// The editor writes names as Latin-1; names from elsewhere may be UTF-8. Valid UTF-8 is taken
+// as such, anything else as Latin-1.
+QString decodeName(const char* bytes, int length) {
+    QTextCodec::ConverterState state;
+    const QString utf8 = QTextCodec::codecForMib(106)->toUnicode(bytes, length, &state);
+    if (state.invalidChars == 0 && state.remainingChars == 0)
+        return utf8;
+    return QString::fromLatin1(bytes, length);
+}
+
+// One Latin-1 byte per code unit of the name, '?' for those without one. Latin-1 bytes that
+// happen to form UTF-8 would read back as other characters, so such a name keeps only its
+// ASCII characters: a name the editor wrote always comes back as written.
+QByteArray encodeName(const QString& name) {
+    QByteArray bytes = name.toLatin1();
+    if (decodeName(bytes.constData(), bytes.size()) != QString::fromLatin1(bytes))
+        std::replace_if(
+            bytes.begin(), bytes.end(), [](char byte) { return uchar(byte) >= 0x80; }, '?');
+    return bytes;
+}
+
 // type, variant, subtype, difficulty, name length, weight, width, height, shape, door and
 // spawn counts: the smallest room record there is.
 const qint64 minimumRoomRecordSize = 25;
@@ -881,16 +903,6 @@ public:
     }
 
 private:
-    // The editor writes names as Latin-1; names from elsewhere may be UTF-8. Valid UTF-8 is
-    // taken as such, anything else as Latin-1, so a name the editor wrote comes back unchanged.
-    static QString decodeName(const char* bytes, int length) {
-        QTextCodec::ConverterState state;
-        const QString utf8 = QTextCodec::codecForMib(106)->toUnicode(bytes, length, &state);
-        if (state.invalidChars == 0 && state.remainingChars == 0)
-            return utf8;
-        return QString::fromLatin1(bytes, length);
-    }
-
     const char* data;
     qint64 size;
     qint64 position = 0;
@@ -931,7 +943,7 @@ QByteArray encodeRoom(Room& room) {
     out.put(room.subtype);
     out.put(room.difficulty);
     out.put(quint16(room.name.size()));
-    out.putBytes(room.name.toLatin1());
+    out.putBytes(encodeName(room.name));
     out.putFloat(room.weight);
     out.put(room.width);
     out.put(room.height);

@@ -116,6 +116,9 @@ void TestStb::record_data() {
                                 << QString();
     QTest::newRow("latin-1 name") << QStringLiteral("\u00e9") << Doors() << QByteArray("0100 e9")
                                   << QByteArray() << QStringLiteral("\u00e9");
+    QTest::newRow("latin-1 bytes that read as UTF-8")
+        << QStringLiteral("\u00c3\u00a9x") << Doors() << QByteArray("0300 3f3f78") << QByteArray()
+        << "??x";
     QTest::newRow("name beyond latin-1")
         << QStringLiteral("\u4e16x") << Doors() << QByteArray("0200 3f78") << QByteArray() << "?x";
     QTest::newRow("every door") << "ab" << Doors{{-1, 3, false}, {13, 3, true}}
