@@ -956,7 +956,8 @@ QByteArray encodeRoom(Room& room) {
         out.put(door.y);
         out.put(quint8(door.exists ? 1 : 0));
     }
-    std::sort(room.spawns.begin(), room.spawns.end(), spawnBefore);
+    // Spawns on the same cell keep their order, so writing a record read back gives the same bytes.
+    std::stable_sort(room.spawns.begin(), room.spawns.end(), spawnBefore);
     for (const Room::Spawn& spawn : qAsConst(room.spawns)) {
         out.put(spawn.x);
         out.put(spawn.y);
