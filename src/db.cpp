@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <numeric>
 #include <string>
 
 // Room record
@@ -1384,15 +1385,22 @@ Room makeRoomCopy(Stage& stage, const Room& source) {
     return copy;
 }
 
-void sortStageRooms(Stage& stage) {
+QVector<int> sortedRoomOrder(const Stage& stage) {
+    QVector<int> order(stage.rooms.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(),
+              [&stage](int a, int b) { return stage.rooms.at(a) < stage.rooms.at(b); });
+    return order;
+}
+
+void reorderStageRooms(Stage& stage, const QVector<int>& order) {
     // A shared list would hand out the addresses of elements that the first move copies away.
     stage.rooms.detach();
-    QList<const Room*> sorted;
-    for (const Room& room : qAsConst(stage.rooms))
-        sorted.append(&room);
-    std::sort(sorted.begin(), sorted.end(), [](const Room* a, const Room* b) { return *a < *b; });
-    for (int row = 0; row < sorted.size(); ++row)
-        stage.rooms.move(stageRoomRow(stage, sorted.at(row)), row);
+    QList<const Room*> wanted;
+    for (int row : order)
+        wanted.append(&stage.rooms.at(row));
+    for (int row = 0; row < wanted.size(); ++row)
+        stage.rooms.move(stageRoomRow(stage, wanted.at(row)), row);
 }
 
 int stageRoomRow(const Stage& stage, const Room* room) {

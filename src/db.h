@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <pugixml.hpp>
 
@@ -274,9 +275,12 @@ Room makeNewRoom(Stage& stage);
 // A copy of source for the same stage: the first free variant at or above the source's, and
 // the name marked " (copy)" once.
 Room makeRoomCopy(Stage& stage, const Room& source);
-// Sorts the stage's rooms by Room::operator< by moving whole list elements, so that every room
-// keeps its address: the canvas and the spawn inspector may be pointing into one of them.
-void sortStageRooms(Stage& stage);
+// The rows of the stage's rooms in Room::operator< order: element i is the row of the room that
+// sorts into row i.
+QVector<int> sortedRoomOrder(const Stage& stage);
+// Puts the room of row order[i] at row i by moving whole list elements, so that every room keeps
+// its address: the canvas and the spawn inspector may be pointing into one of them.
+void reorderStageRooms(Stage& stage, const QVector<int>& order);
 // The row of the stage's room at that address, or -1 when the stage holds no such room.
 int stageRoomRow(const Stage& stage, const Room* room);
 

@@ -18,6 +18,7 @@
 #include <QSignalBlocker>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
+#include <QUndoGroup>
 
 #include <algorithm>
 #include <iterator>
@@ -25,6 +26,9 @@
 namespace {
 
 const int Difficulties[] = {1, 5, 10};
+
+// Consecutive steps of one of these editors on the same room merge into one.
+enum MergedEdits { MergeVariant = 1, MergeSubtype, MergeName, MergeWeight };
 
 QString setting(const char* key) {
     return g_settings->value(QLatin1String(key)).toString();
@@ -72,8 +76,10 @@ MainWindow::MainWindow(QWidget* parent)
     roomFilterModel->setFilterKeyColumn(0);
 
     settingsDialog = new SettingsDialog(this);
+    histories = new QUndoGroup(this);
     connectWidgets();
     createTabShortcuts();
+    createHistoryActions();
     ui->roomWidget->setSpawnInspector(this);
     load_entity_config();
     for (int i = 1; i <= 10; ++i)
@@ -84,6 +90,8 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow() {
     // The inspector's model belongs to no one else.
     clearSelectedSpawn();
+    // The stages' histories leave the group without telling the window, which is going.
+    delete histories;
     delete previewProcess;
     delete roomFilterModel;
     delete ui;
@@ -101,6 +109,8 @@ void MainWindow::connectWidgets() {
             &EntityWidget::changeTab);
     connect(ui->roomWidget, &RoomWidget::showMessage, ui->statusBar, &QStatusBar::showMessage);
     connect(ui->roomWidget, &RoomWidget::changed, this, &MainWindow::roomChanged);
+    connect(ui->roomWidget, &RoomWidget::edited, this,
+            [this](const QString& step) { recordRoomEdit(step); });
     connect(settingsDialog, &QDialog::accepted, this, &MainWindow::settingsAccepted);
 }
 
@@ -111,6 +121,27 @@ void MainWindow::createTabShortcuts() {
         connect(shortcut, &QShortcut::activated, ui->entityTabBar,
                 [this, tab] { ui->entityTabBar->setCurrentIndex(tab); });
     }
+}
+
+// Undo and Redo first turn what is still being edited into a step of its own.
+void MainWindow::createHistoryActions() {
+    const auto add = [this](QAction* action, const char* name, QKeySequence::StandardKey keys,
+                            void (QUndoGroup::*step)()) {
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keys);
+        action->disconnect(histories);
+        connect(action, &QAction::triggered, this, [this, step] {
+            finishPendingEdits();
+            (histories->*step)();
+        });
+        ui->menuEdit->addAction(action);
+    };
+    add(histories->createUndoAction(this, QStringLiteral("Undo")), "actionUndo", QKeySequence::Undo,
+        &QUndoGroup::undo);
+    add(histories->createRedoAction(this, QStringLiteral("Redo")), "actionRedo", QKeySequence::Redo,
+        &QUndoGroup::redo);
+    connect(histories, &QUndoGroup::indexChanged, this, &MainWindow::refreshListColours);
+    connect(histories, &QUndoGroup::cleanChanged, this, &MainWindow::refreshListColours);
 }
 
 void MainWindow::load_entity_config() {
@@ -157,6 +188,7 @@ void MainWindow::showCurrentStage() {
         return;
     roomFilterModel->setSourceModel(stage->getModel());
     setRoomListModel(roomFilterModel);
+    histories->setActiveStack(&history(*stage));
     selectRoom(roomFilterModel->index(0, 0));
 }
 
@@ -178,16 +210,23 @@ void MainWindow::setRoomListModel(QAbstractItemModel* model) {
 void MainWindow::selectRoom(const QModelIndex& index) {
     ui->roomListView->setCurrentIndex(index);
     if (!ui->roomListView->currentIndex().isValid())
-        ui->roomWidget->setRoom(nullptr);
+        showOnCanvas(nullptr);
+}
+
+// A stroke on the previous room becomes a step before the canvas leaves it.
+void MainWindow::showOnCanvas(Room* room) {
+    ui->roomWidget->finishStroke();
+    recorder.watch(currentStage(), room);
+    ui->roomWidget->setRoom(room);
 }
 
 void MainWindow::roomListView_rowChanged(const QModelIndex& current, const QModelIndex&) {
     if (current.row() < 0 || currentStageIndex() < 0) {
-        ui->roomWidget->setRoom(nullptr);
+        showOnCanvas(nullptr);
         return;
     }
     auto* room = static_cast<Room*>(current.data(Qt::UserRole + 1).value<void*>());
-    ui->roomWidget->setRoom(room);
+    showOnCanvas(room);
     showRoomProperties(*room);
 }
 
@@ -242,7 +281,7 @@ void MainWindow::on_roomFilterLine_textChanged(const QString& text) {
 
 void MainWindow::on_addRoomButton_clicked() {
     if (Stage* stage = currentStage())
-        insertRoomAfterCurrent(*stage, makeNewRoom(*stage));
+        insertRoomAfterCurrent(*stage, makeNewRoom(*stage), QStringLiteral("New Room"));
 }
 
 void MainWindow::on_duplicateRoomButton_clicked() {
@@ -250,80 +289,100 @@ void MainWindow::on_duplicateRoomButton_clicked() {
     const QModelIndex current = ui->roomListView->currentIndex();
     if (stage && current.isValid())
         insertRoomAfterCurrent(*stage,
-                               makeRoomCopy(*stage, current.data(Qt::UserRole).value<Room>()));
+                               makeRoomCopy(*stage, current.data(Qt::UserRole).value<Room>()),
+                               QStringLiteral("Duplicate Room"));
 }
 
-void MainWindow::insertRoomAfterCurrent(Stage& stage, const Room& room) {
+void MainWindow::insertRoomAfterCurrent(Stage& stage, const Room& room, const QString& step) {
     const QModelIndex current = roomFilterModel->mapToSource(ui->roomListView->currentIndex());
     const int row = current.isValid() ? current.row() + 1 : 0;
-    stage.getModel()->insertRoom(row, room);
-    selectRoom(roomFilterModel->mapFromSource(stage.getModel()->index(row)));
-    ui->roomWidget->update();
-    stageChanged();
-    updateRoomList();
+    Room inserted = room;
+    inserted.setChanged(true);
+    pushStep(stage, new RoomListCommand(history(stage), RoomListCommand::Insert, row, inserted,
+                                        current.isValid() ? current.row() : -1, step));
 }
 
-// The canvas moves to a neighbouring room before the current one is freed.
 void MainWindow::on_deleteRoomButton_clicked() {
-    if (!currentStage())
+    Stage* stage = currentStage();
+    if (!stage)
         return;
-    const int row = ui->roomListView->currentIndex().row();
-    if (row >= 0) {
-        const int neighbour = row > 0 ? row - 1 : (roomFilterModel->rowCount() > 1 ? 1 : -1);
-        selectRoom(roomFilterModel->index(neighbour, 0));
-        roomFilterModel->removeRows(row, 1);
+    const QModelIndex current = ui->roomListView->currentIndex();
+    if (current.isValid()) {
+        const int row = roomFilterModel->mapToSource(current).row();
+        pushStep(*stage, new RoomListCommand(history(*stage), RoomListCommand::Remove, row,
+                                             stage->rooms.at(row), rowShownAfterDelete(current),
+                                             QStringLiteral("Delete Room")));
     }
     ui->roomWidget->update();
     stageChanged();
 }
 
-// The rooms keep their addresses while sorting; the room shown stays current at its new row.
+// The stage row of the room that becomes current when the room at current is deleted: the one
+// above it in the list, or below it for the first; -1 for none.
+int MainWindow::rowShownAfterDelete(const QModelIndex& current) const {
+    const int listRow = current.row();
+    const int neighbour = listRow > 0 ? listRow - 1 : (roomFilterModel->rowCount() > 1 ? 1 : -1);
+    if (neighbour < 0)
+        return -1;
+    const int row = roomFilterModel->mapToSource(roomFilterModel->index(neighbour, 0)).row();
+    return row > roomFilterModel->mapToSource(current).row() ? row - 1 : row;
+}
+
+// Sorting a sorted stage changes nothing and makes no step.
 void MainWindow::on_actionSort_triggered() {
     Stage* stage = currentStage();
     if (!stage)
         return;
-    const Room* shown = ui->roomWidget->getRoom();
-    sortStageRooms(*stage);
-    announceAllRowsChanged(stage->getModel());
-    selectRoom(
-        roomFilterModel->mapFromSource(stage->getModel()->index(stageRoomRow(*stage, shown))));
+    const QVector<int> order = sortedRoomOrder(*stage);
+    for (int row = 0; row < order.size(); ++row) {
+        if (order.at(row) != row) {
+            pushStep(*stage, new SortRoomsCommand(history(*stage), order));
+            return;
+        }
+    }
 }
 
 // Property editors
 
 void MainWindow::on_typeCombo_currentIndexChanged(int index) {
     ui->roomWidget->setRoomType(index);
-    updateRoomList();
+    recordRoomEdit(QStringLiteral("Change Type"));
 }
 
 void MainWindow::on_variantSpinBox_valueChanged(int value) {
     ui->roomWidget->setRoomVariant(value);
-    updateRoomList();
+    recordRoomEdit(QStringLiteral("Change Variant"), MergeVariant);
 }
 
 void MainWindow::on_subtypeSpinBox_valueChanged(int value) {
     ui->roomWidget->setRoomSubtype(value);
-    updateRoomList();
+    recordRoomEdit(QStringLiteral("Change Subtype"), MergeSubtype);
 }
 
 void MainWindow::on_difficultyCombo_currentIndexChanged(int index) {
     const bool known = index >= 0 && index < int(std::size(Difficulties));
     ui->roomWidget->setRoomDifficulty(known ? Difficulties[index] : 1);
-    updateRoomList();
+    recordRoomEdit(QStringLiteral("Change Difficulty"));
 }
 
 void MainWindow::on_sizeCombo_currentIndexChanged(int index) {
     ui->roomWidget->changeRoomShape(eRoomShape(index + 1));
-    updateRoomList();
+    recordRoomEdit(QStringLiteral("Change Size"));
 }
 
 void MainWindow::on_nameLine_textChanged(const QString& text) {
     ui->roomWidget->setRoomName(text);
-    updateRoomList();
+    recordRoomEdit(QStringLiteral("Rename Room"), MergeName);
 }
 
 void MainWindow::on_weightSpinBox_valueChanged(double value) {
     ui->roomWidget->setRoomWeight(value);
+    recordRoomEdit(QStringLiteral("Change Weight"), MergeWeight);
+}
+
+// Each edit becomes a step; the room's row shows its new text and colour.
+void MainWindow::recordRoomEdit(const QString& step, int mergeId) {
+    recorder.record(step, mergeId);
     updateRoomList();
 }
 
@@ -335,6 +394,9 @@ void MainWindow::setSelectedSpawn(Room::Spawn& spawn) {
     connect(model, &QAbstractItemModel::rowsMoved, ui->roomWidget, &RoomWidget::roomChanged);
     connect(model, &QAbstractItemModel::rowsRemoved, ui->roomWidget, &RoomWidget::roomChanged);
     connect(model, &QAbstractItemModel::dataChanged, ui->roomWidget, &RoomWidget::roomChanged);
+    // Outside "Add Entity", a change of the data is a weight typed into the table.
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this] { recorder.record(QStringLiteral("Edit Entry Weight")); });
     QAbstractItemModel* previous = ui->tableView->model();
     ui->tableView->setModel(model);
     ui->tableView->resizeColumnsToContents();
@@ -364,6 +426,7 @@ void MainWindow::addEntity(const EntityConfig::Entity* entity, qreal weight) {
     entry.variant = quint16(entity->variant);
     entry.subtype = quint16(entity->subtype);
     entry.weight = float(weight);
+    const RoomStepRecorder::Batch step(recorder, QStringLiteral("Add Entity"));
 
     int row = 0;
     for (; row < model->rowCount(); ++row) {
@@ -389,6 +452,7 @@ void MainWindow::on_removeEntriesButton_clicked() {
     QAbstractItemModel* model = ui->tableView->model();
     if (!model)
         return;
+    const RoomStepRecorder::Batch step(recorder, QStringLiteral("Remove Entries"));
     QList<int> rows;
     const QModelIndexList selected = ui->tableView->selectionModel()->selectedIndexes();
     for (const QModelIndex& index : selected)
@@ -403,7 +467,9 @@ void MainWindow::on_removeEntriesButton_clicked() {
 // Files
 
 void MainWindow::on_actionSave_triggered() {
+    const QList<Stage*> unsaved = unsavedStages();
     db->save();
+    markSaved(unsaved);
     ui->entityPaletteWidget->savePalette(g_prefix + QStringLiteral("palette.ini"));
     refreshListColours();
     ui->statusBar->showMessage(QStringLiteral("Saved!"));
@@ -457,7 +523,9 @@ void MainWindow::on_actionExport_as_XML_2_triggered() {
         db->listExportBinaryOverwrites(folder).join(QStringLiteral(", "));
     if (!confirm(QStringLiteral("Really export Binary?"), question))
         return;
+    const QList<Stage*> unsaved = unsavedStages();
     db->exportBinary(folder);
+    markSaved(unsaved);
     refreshListColours();
 }
 
@@ -474,9 +542,88 @@ bool MainWindow::confirm(const QString& title, const QString& text) {
 // Before rooms or stages are freed, nothing may still show them: the canvas (and with it the
 // inspector) shows no room, and the room list and its filter let go of the stage's model.
 void MainWindow::detachRooms() {
-    ui->roomWidget->setRoom(nullptr);
+    showOnCanvas(nullptr);
+    histories->setActiveStack(nullptr);
     setRoomListModel(nullptr);
     roomFilterModel->setSourceModel(nullptr);
+}
+
+// Undo history
+
+StageHistory& MainWindow::history(Stage& stage) {
+    auto* history = stage.findChild<StageHistory*>();
+    if (!history) {
+        history = new StageHistory(stage, *this);
+        histories->addStack(history);
+    }
+    return *history;
+}
+
+// A stroke still under way, or an edit not yet recorded, becomes a step before the next one.
+void MainWindow::finishPendingEdits() {
+    ui->roomWidget->finishStroke();
+    recorder.record(QStringLiteral("Edit Room"));
+}
+
+void MainWindow::pushStep(Stage& stage, QUndoCommand* step) {
+    finishPendingEdits();
+    history(stage).push(step);
+}
+
+void MainWindow::releaseRooms(Stage&) {
+    recorder.stop();
+    releasedRoom = ui->roomWidget->getRoom();
+    releasedCell = ui->roomWidget->getSelectedCell();
+    ui->roomWidget->setRoom(nullptr);
+}
+
+// A room shown again after a step keeps its selected cell, so the brush stays what it was.
+void MainWindow::showRoom(Stage& stage, int row, bool reveal) {
+    if (&stage != currentStage())
+        ui->stageListView->setCurrentIndex(stageListModel->index(db->stages.indexOf(&stage)));
+    const auto listIndex = [&] {
+        return row < 0 ? QModelIndex()
+                       : roomFilterModel->mapFromSource(stage.getModel()->index(row));
+    };
+    if (reveal && row >= 0 && !listIndex().isValid())
+        ui->roomFilterLine->clear();
+    selectRoom(listIndex());
+    // The list does not report a row that was current already.
+    const QModelIndex current = ui->roomListView->currentIndex();
+    if (!ui->roomWidget->getRoom() && current.isValid())
+        roomListView_rowChanged(current, current);
+    if (ui->roomWidget->getRoom() && ui->roomWidget->getRoom() == releasedRoom)
+        ui->roomWidget->selectCell(releasedCell);
+    releasedRoom = nullptr;
+    refreshListColours();
+}
+
+void MainWindow::roomsReordered(Stage& stage) {
+    announceAllRowsChanged(stage.getModel());
+    if (&stage != currentStage())
+        return;
+    recorder.stop();
+    const Room* shown = ui->roomWidget->getRoom();
+    selectRoom(roomFilterModel->mapFromSource(stage.getModel()->index(stageRoomRow(stage, shown))));
+    recorder.watch(&stage, ui->roomWidget->getRoom());
+}
+
+QList<Stage*> MainWindow::unsavedStages() const {
+    QList<Stage*> unsaved;
+    for (Stage* stage : qAsConst(db->stages)) {
+        if (stage->hasUnsavedChanges())
+            unsaved.append(stage);
+    }
+    return unsaved;
+}
+
+// Stages that were written are where their histories now count as unchanged.
+void MainWindow::markSaved(const QList<Stage*>& stages) {
+    for (Stage* stage : stages) {
+        auto* history = stage->findChild<StageHistory*>();
+        if (history && !stage->hasUnsavedChanges())
+            history->setClean();
+    }
 }
 
 // Game preview

@@ -2,6 +2,7 @@
 
 #include "EntityConfig.h"
 #include "roomwidget.h"
+#include "undocommands.h"
 
 #include <QMainWindow>
 
@@ -11,6 +12,7 @@ class QCloseEvent;
 class QModelIndex;
 class QProcess;
 class QSortFilterProxyModel;
+class QUndoGroup;
 class SettingsDialog;
 class Stage;
 class StageListModel;
@@ -21,8 +23,9 @@ class MainWindow;
 
 // The editor's window: stage and room lists, canvas, spawn inspector, property editors,
 // entity strips and menus. It keeps the canvas, the inspector and the room list pointing at
-// rooms that exist: whatever frees rooms or stages first moves them elsewhere.
-class MainWindow : public QMainWindow, public SpawnInspector {
+// rooms that exist: whatever frees rooms or stages first moves them elsewhere. Every change
+// to a stage is a step of that stage's undo history.
+class MainWindow : public QMainWindow, public SpawnInspector, public StepHost {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
@@ -36,6 +39,11 @@ public:
     void setSelectedSpawn(Room::Spawn& spawn) override;
     void clearSelectedSpawn() override;
     Room::Spawn getSelectedSpawn() const override;
+
+    StageHistory& history(Stage& stage) override;
+    void releaseRooms(Stage& stage) override;
+    void showRoom(Stage& stage, int row, bool reveal) override;
+    void roomsReordered(Stage& stage) override;
 
 public slots:
     void on_roomFilterLine_textChanged(const QString& text);
@@ -70,12 +78,20 @@ protected:
 private:
     void connectWidgets();
     void createTabShortcuts();
+    void createHistoryActions();
 
     void showCurrentStage();
     void setRoomListModel(QAbstractItemModel* model);
     void selectRoom(const QModelIndex& index);
+    void showOnCanvas(Room* room);
     void showRoomProperties(const Room& room);
-    void insertRoomAfterCurrent(Stage& stage, const Room& room);
+    void insertRoomAfterCurrent(Stage& stage, const Room& room, const QString& step);
+    int rowShownAfterDelete(const QModelIndex& current) const;
+    void recordRoomEdit(const QString& step, int mergeId = -1);
+    void finishPendingEdits();
+    void pushStep(Stage& stage, QUndoCommand* step);
+    QList<Stage*> unsavedStages() const;
+    void markSaved(const QList<Stage*>& stages);
     void detachRooms();
     void refreshListColours();
 
@@ -93,4 +109,10 @@ private:
     QSortFilterProxyModel* roomFilterModel;
     SettingsDialog* settingsDialog;
     QProcess* previewProcess = nullptr;
+    // One undo history per stage; the current stage's is the active one.
+    QUndoGroup* histories;
+    RoomStepRecorder recorder{*this};
+    // The room and cell shown before a step let go of them, to select the cell again.
+    Room* releasedRoom = nullptr;
+    QPoint releasedCell;
 };

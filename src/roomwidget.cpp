@@ -35,6 +35,7 @@ Room* RoomWidget::getRoom() const {
 }
 
 void RoomWidget::setRoom(Room* newRoom) {
+    finishStroke();
     room = newRoom;
     hoverDoor = nullptr;
     selectedCell = NoCell;
@@ -58,6 +59,23 @@ bool RoomWidget::hasSelection() const {
 
 void RoomWidget::clearSelection() {
     selectedCell = NoCell;
+}
+
+void RoomWidget::selectCell(const QPoint& cell) {
+    if (!room)
+        return;
+    selectedCell = cell;
+    if (inspector)
+        inspector->setSelectedSpawn(room->getSpawn(selectedCell.x(), selectedCell.y()));
+    repaint();
+}
+
+void RoomWidget::finishStroke() {
+    if (stroke.isEmpty())
+        return;
+    const QString step = stroke;
+    stroke.clear();
+    emit edited(step);
 }
 
 QPoint RoomWidget::getSelectedCell() const {
@@ -280,16 +298,22 @@ bool RoomWidget::canPaintHoverCell() const {
 }
 
 // Copies the inspector's spawn onto the hovered cell; without an inspector there is no brush.
+// The first cell painted starts a stroke, which lasts until the right button is let go.
 void RoomWidget::paintHoverCell() {
     if (!inspector)
         return;
-    room->setSpawn(hoverCell.x(), hoverCell.y(), inspector->getSelectedSpawn());
+    const Room::Spawn brush = inspector->getSelectedSpawn();
+    if (stroke.isEmpty())
+        stroke = brush.entries.isEmpty() ? QStringLiteral("Erase") : QStringLiteral("Paint");
+    room->setSpawn(hoverCell.x(), hoverCell.y(), brush);
     setChanged(true);
 }
 
 void RoomWidget::mouseMoveEvent(QMouseEvent* event) {
     if (!room)
         return;
+    if (!(event->buttons() & Qt::RightButton))
+        finishStroke();
     QPoint cell = cellAt(event->pos());
     const int type = getCellType(cell.x(), cell.y());
     if (type != CellWall && type != CellFloor)
@@ -310,6 +334,7 @@ void RoomWidget::mousePressEvent(QMouseEvent* event) {
     if (!room)
         return;
     if (event->button() == Qt::LeftButton) {
+        finishStroke();
         if (hoverDoor) {
             hoverDoor->exists = !hoverDoor->exists;
             Room::Spawn& spawn = room->getSpawn(hoverCell.x(), hoverCell.y());
@@ -320,14 +345,17 @@ void RoomWidget::mousePressEvent(QMouseEvent* event) {
                 inspector->setSelectedSpawn(spawn);
             setChanged(true);
             repaint();
+            emit edited(QStringLiteral("Toggle Door"));
         } else if (hoverCell != selectedCell || hoverCell == NoCell) {
-            selectedCell = hoverCell;
-            if (inspector)
-                inspector->setSelectedSpawn(room->getSpawn(selectedCell.x(), selectedCell.y()));
-            repaint();
+            selectCell(hoverCell);
         }
     } else if (event->button() == Qt::RightButton && canPaintHoverCell()) {
         paintHoverCell();
         repaint();
     }
+}
+
+void RoomWidget::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton)
+        finishStroke();
 }

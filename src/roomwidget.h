@@ -31,6 +31,10 @@ public:
 
     bool hasSelection() const;
     void clearSelection();
+    // Selects the cell and shows its spawn in the inspector, as a left click on it does.
+    void selectCell(const QPoint& cell);
+    // Ends a paint or erase stroke still going on, reporting it as edited.
+    void finishStroke();
     QPoint getSelectedCell() const;
     QPoint getHoverCell() const;
     void setChanged(bool unsaved);
@@ -53,6 +57,8 @@ public:
 signals:
     void showMessage(const QString& message, int timeout = 0);
     void changed();
+    // A door was toggled or a paint or erase stroke ended; step names what was done.
+    void edited(const QString& step);
 
 public slots:
     void roomChanged();
@@ -60,6 +66,7 @@ public slots:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -87,4 +94,6 @@ private:
     int cellSize = 40;
     QImage doorImage;
     SpawnInspector* inspector = nullptr;
+    // The name of the stroke under way ("Paint" or "Erase"), empty between strokes.
+    QString stroke;
 };

@@ -14,15 +14,6 @@ class TestMainWindowFiles : public QObject {
     Q_OBJECT
 
 private:
-    // Answers a folder dialog with the folder and every message box with the button.
-    static ModalAnswerer::Answer folderThen(const QString& folder, int button) {
-        return [=](QWidget* dialog) {
-            if (qobject_cast<QFileDialog*>(dialog))
-                ModalAnswerer::chooseFolder(folder)(dialog);
-            else
-                ModalAnswerer::pressButton(button)(dialog);
-        };
-    }
     // A stand-in for the game: records its working folder and arguments, then waits.
     static QString makeFakeGame(const EditorFixture& fixture) {
         fixture.workspace.write(
@@ -76,7 +67,7 @@ private slots:
         fixture.workspace.write(QStringLiteral("stb/caves.stb"), "old");
         fixture.workspace.write(QStringLiteral("stb/basement.stb"), "old");
         if (chooseFolder)
-            fixture.answerWith(folderThen(folder, button));
+            fixture.answerWith(ModalAnswerer::chooseFolderThen(folder, button));
         fixture.trigger("actionExport_as_XML_2");
 
         const QList<ModalAnswerer::Seen> seen = fixture.answerer->seen();
@@ -114,7 +105,7 @@ private slots:
         fixture.openAt(1, 1, true);
         fixture.clickCell(3, 3);
         const QString empty = fixture.folder(QStringLiteral("empty"));
-        fixture.answerWith(folderThen(empty, QMessageBox::Yes));
+        fixture.answerWith(ModalAnswerer::chooseFolderThen(empty, QMessageBox::Yes));
         fixture.trigger("actionImport_from_XML");
         QVERIFY(fixture.answerer->texts().value(2).startsWith(
             QStringLiteral("Could not read the following files in %1:\nbasement.stb (")
@@ -127,14 +118,14 @@ private slots:
         QVERIFY(!fixture.stageMarkedChanged(1));
 
         const QString folder = fixture.folder(QStringLiteral("stb"));
-        fixture.answerWith(folderThen(folder, QMessageBox::Yes));
+        fixture.answerWith(ModalAnswerer::chooseFolderThen(folder, QMessageBox::Yes));
         fixture.trigger("actionExport_as_XML_2");
         fixture.chooseStage(0);
         fixture.chooseRoom(1);
         fixture.clickCell(3, 3);
         fixture.addEntity(10, 0);
         fixture.click("deleteRoomButton");
-        fixture.answerWith(folderThen(folder, QMessageBox::Yes));
+        fixture.answerWith(ModalAnswerer::chooseFolderThen(folder, QMessageBox::Yes));
         fixture.trigger("actionImport_from_XML");
         const QList<ModalAnswerer::Seen> seen = fixture.answerer->seen();
         QCOMPARE(seen.size(), 2);

@@ -128,6 +128,15 @@ ModalAnswerer::Answer ModalAnswerer::chooseFolder(const QString& folder) {
     };
 }
 
+ModalAnswerer::Answer ModalAnswerer::chooseFolderThen(const QString& folder, int standardButton) {
+    return [=](QWidget* dialog) {
+        if (qobject_cast<QFileDialog*>(dialog))
+            chooseFolder(folder)(dialog);
+        else
+            pressButton(standardButton)(dialog);
+    };
+}
+
 ModalAnswerer::Answer ModalAnswerer::chooseFile(const QString& file) {
     return [file](QWidget* dialog) {
         if (auto* fileDialog = qobject_cast<QFileDialog*>(dialog)) {

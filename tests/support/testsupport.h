@@ -65,6 +65,8 @@ public:
     // Ready-made answers.
     static Answer pressButton(int standardButton);     // a QMessageBox::StandardButton
     static Answer chooseFolder(const QString& folder); // a QFileDialog; message boxes get OK
+    // The folder in a QFileDialog, then that button in every message box.
+    static Answer chooseFolderThen(const QString& folder, int standardButton);
     static Answer chooseFile(const QString& file);
 
 private:

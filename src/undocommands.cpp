@@ -1,0 +1,328 @@
+#include "undocommands.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+bool sameBits(float a, float b) {
+    return std::memcmp(&a, &b, sizeof(float)) == 0;
+}
+
+bool sameEntries(const QList<Room::Entry>& a, const QList<Room::Entry>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i) {
+        const Room::Entry& x = a.at(i);
+        const Room::Entry& y = b.at(i);
+        if (x.type != y.type || x.variant != y.variant || x.subtype != y.subtype ||
+            !sameBits(x.weight, y.weight))
+            return false;
+    }
+    return true;
+}
+
+bool sameDoors(const QList<Room::Door>& a, const QList<Room::Door>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i) {
+        if (a.at(i).x != b.at(i).x || a.at(i).y != b.at(i).y || a.at(i).exists != b.at(i).exists)
+            return false;
+    }
+    return true;
+}
+
+// Everything of a room but its spawns and its change flag.
+bool sameFields(const Room& a, const Room& b) {
+    return a.shape == b.shape && a.width == b.width && a.height == b.height && a.type == b.type &&
+           a.variant == b.variant && a.subtype == b.subtype && a.difficulty == b.difficulty &&
+           a.name == b.name && sameBits(a.weight, b.weight) && sameDoors(a.doors, b.doors);
+}
+
+// A copy of the room whose door and spawn lists are its own. Sharing them would let the next
+// write to the original move its elements away from under the canvas and the inspector, which
+// point into them.
+Room detachedCopy(const Room& room) {
+    Room copy = room;
+    copy.doors.detach();
+    copy.spawns.detach();
+    return copy;
+}
+
+Room fieldsOf(const Room& room) {
+    Room fields = room;
+    fields.spawns = QList<Room::Spawn>();
+    fields.doors.detach();
+    return fields;
+}
+
+void setFields(Room& room, const Room& fields) {
+    room.shape = fields.shape;
+    room.width = fields.width;
+    room.height = fields.height;
+    room.type = fields.type;
+    room.variant = fields.variant;
+    room.subtype = fields.subtype;
+    room.difficulty = fields.difficulty;
+    room.name = fields.name;
+    room.weight = fields.weight;
+    room.doors = fields.doors;
+    room.doors.detach();
+}
+
+} // namespace
+
+// Stage history
+
+StageHistory::StageHistory(Stage& stage, StepHost& host)
+    : QUndoStack(&stage)
+    , stage(stage)
+    , host(host) {
+    // An imported stage has no saved state to come back to.
+    if (stage.hasUnsavedChanges())
+        resetClean();
+    connect(this, &QUndoStack::indexChanged, this, &StageHistory::followChangeFlags);
+    connect(this, &QUndoStack::cleanChanged, this, &StageHistory::followChangeFlags);
+    connect(stage.getModel(), &QAbstractItemModel::rowsAboutToBeInserted, this,
+            &StageHistory::roomsReplaced);
+    connect(stage.getModel(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            &StageHistory::roomsReplaced);
+}
+
+// The stage is going away: clearing the steps must not touch it any more.
+StageHistory::~StageHistory() {
+    blockSignals(true);
+}
+
+bool StageHistory::undoingSavedStep() const {
+    return cleanIndex() < 0 || cleanIndex() >= index();
+}
+
+void StageHistory::roomsReplaced() {
+    if (changingRoomList || (count() == 0 && !isClean()))
+        return;
+    clear();
+    resetClean();
+}
+
+void StageHistory::followChangeFlags() {
+    if (isClean())
+        stage.clearChanged();
+    else
+        stage.setChanged(true);
+}
+
+// Room edits
+
+RoomEditCommand::RoomEditCommand(StageHistory& history, int row, const QString& name, int mergeId)
+    : history(history)
+    , row(row)
+    , mergeId(mergeId) {
+    setText(name);
+}
+
+RoomEditCommand* RoomEditCommand::fromDifference(StageHistory& history, int row, const Room& before,
+                                                 const Room& after, const QString& name,
+                                                 int mergeId) {
+    std::unique_ptr<RoomEditCommand> step(new RoomEditCommand(history, row, name, mergeId));
+    step->changedBefore = before.hasUnsavedChanges();
+    if (!sameFields(before, after)) {
+        step->fieldsChanged = true;
+        step->fieldsBefore = fieldsOf(before);
+        step->fieldsAfter = fieldsOf(after);
+    }
+    // Spawns are only ever appended to a room, so a spawn keeps its index; those appended since
+    // had no entries before.
+    for (int i = 0; i < after.spawns.size(); ++i) {
+        const QList<Room::Entry> old =
+            i < before.spawns.size() ? before.spawns.at(i).entries : QList<Room::Entry>();
+        const QList<Room::Entry>& now = after.spawns.at(i).entries;
+        if (!sameEntries(old, now))
+            step->spawnChanges.append({i, old, now});
+    }
+    if (!step->fieldsChanged && step->spawnChanges.isEmpty())
+        return nullptr;
+    return step.release();
+}
+
+int RoomEditCommand::id() const {
+    return mergeId;
+}
+
+bool RoomEditCommand::mergeWith(const QUndoCommand* other) {
+    const auto* next = static_cast<const RoomEditCommand*>(other);
+    if (next->row != row || &next->history != &history)
+        return false;
+    if (next->fieldsChanged) {
+        if (!fieldsChanged)
+            fieldsBefore = next->fieldsBefore;
+        fieldsAfter = next->fieldsAfter;
+        fieldsChanged = true;
+    }
+    spawnChanges += next->spawnChanges;
+    // Typing a name back to what it was leaves nothing to undo.
+    setObsolete(spawnChanges.isEmpty() && sameFields(fieldsBefore, fieldsAfter));
+    return true;
+}
+
+void RoomEditCommand::undo() {
+    apply(false);
+}
+
+void RoomEditCommand::redo() {
+    if (recorded) {
+        recorded = false;
+        return;
+    }
+    apply(true);
+}
+
+void RoomEditCommand::apply(bool forward) {
+    Stage& stage = history.stage;
+    if (row >= stage.rooms.size())
+        return;
+    history.host.releaseRooms(stage);
+    Room& room = stage.rooms[row];
+    if (fieldsChanged)
+        setFields(room, forward ? fieldsAfter : fieldsBefore);
+    const auto setEntries = [&room](int index, const QList<Room::Entry>& entries) {
+        if (index < room.spawns.size())
+            room.spawns[index].entries = entries;
+    };
+    if (forward) {
+        for (const SpawnChange& change : qAsConst(spawnChanges))
+            setEntries(change.index, change.after);
+    } else {
+        for (auto change = spawnChanges.crbegin(); change != spawnChanges.crend(); ++change)
+            setEntries(change->index, change->before);
+    }
+    room.setChanged(forward || changedBefore || history.undoingSavedStep());
+    history.host.showRoom(stage, row, true);
+}
+
+// Inserted and removed rooms
+
+RoomListCommand::RoomListCommand(StageHistory& history, Kind kind, int row, const Room& room,
+                                 int rowShownWithout, const QString& name)
+    : history(history)
+    , kind(kind)
+    , row(row)
+    , room(room)
+    , rowShownWithout(rowShownWithout) {
+    setText(name);
+}
+
+void RoomListCommand::undo() {
+    if (kind == Insert)
+        remove();
+    else
+        insert();
+}
+
+void RoomListCommand::redo() {
+    if (kind == Insert)
+        insert();
+    else
+        remove();
+    firstRedo = false;
+}
+
+void RoomListCommand::insert() {
+    Stage& stage = history.stage;
+    if (row > stage.rooms.size())
+        return;
+    history.host.releaseRooms(stage);
+    history.changeRoomList([this](RoomListModel& model) { model.insertRows(row, 1); });
+    Room& inserted = stage.rooms[row];
+    inserted = room;
+    // The canvas will point into the inserted room; the step keeps its own copy.
+    inserted.doors.detach();
+    inserted.spawns.detach();
+    inserted.setChanged(room.hasUnsavedChanges() || history.undoingSavedStep());
+    // The room first shows as the command shows it, under the filter as it is.
+    history.host.showRoom(stage, row, !firstRedo);
+}
+
+void RoomListCommand::remove() {
+    Stage& stage = history.stage;
+    if (row >= stage.rooms.size())
+        return;
+    history.host.releaseRooms(stage);
+    history.changeRoomList([this](RoomListModel& model) { model.removeRows(row, 1); });
+    history.host.showRoom(stage, rowShownWithout, false);
+}
+
+// Sorting
+
+SortRoomsCommand::SortRoomsCommand(StageHistory& history, const QVector<int>& order)
+    : history(history)
+    , order(order) {
+    setText(QStringLiteral("Sort Rooms"));
+}
+
+void SortRoomsCommand::undo() {
+    QVector<int> previous(order.size());
+    for (int row = 0; row < order.size(); ++row)
+        previous[order.at(row)] = row;
+    apply(previous);
+}
+
+void SortRoomsCommand::redo() {
+    apply(order);
+}
+
+void SortRoomsCommand::apply(const QVector<int>& newOrder) {
+    if (newOrder.size() != history.stage.rooms.size())
+        return;
+    reorderStageRooms(history.stage, newOrder);
+    history.host.roomsReordered(history.stage);
+}
+
+// Recording edits
+
+RoomStepRecorder::RoomStepRecorder(StepHost& host)
+    : host(host) {}
+
+void RoomStepRecorder::watch(Stage* newStage, Room* newRoom) {
+    record(QStringLiteral("Edit Room"));
+    stage = newRoom ? newStage : nullptr;
+    room = stage ? newRoom : nullptr;
+    takeSnapshot();
+}
+
+void RoomStepRecorder::stop() {
+    stage = nullptr;
+    room = nullptr;
+    snapshot = Room();
+}
+
+void RoomStepRecorder::record(const QString& name, int mergeId) {
+    if (!room || openBatches > 0)
+        return;
+    const int row = stageRoomRow(*stage, room);
+    if (row < 0) {
+        stop();
+        return;
+    }
+    StageHistory& history = host.history(*stage);
+    if (auto* step =
+            RoomEditCommand::fromDifference(history, row, snapshot, *room, name, mergeId)) {
+        history.push(step);
+        takeSnapshot();
+    }
+}
+
+void RoomStepRecorder::takeSnapshot() {
+    snapshot = room ? detachedCopy(*room) : Room();
+}
+
+RoomStepRecorder::Batch::Batch(RoomStepRecorder& recorder, const QString& name)
+    : recorder(recorder)
+    , name(name) {
+    ++recorder.openBatches;
+}
+
+RoomStepRecorder::Batch::~Batch() {
+    --recorder.openBatches;
+    recorder.record(name);
+}
