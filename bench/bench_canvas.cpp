@@ -7,18 +7,26 @@
 #include "roomwidget.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
 #include <QListView>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QUndoGroup>
+#include <QUndoStack>
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <malloc.h>
 #include <map>
 #include <memory>
 
@@ -190,6 +198,37 @@ public:
     RoomWidget* canvas() const {
         return window->findChild<RoomWidget*>(QStringLiteral("roomWidget"));
     }
+    template <typename T> T* widget(const char* name) const {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+    MainWindow& mainWindow() const { return *window; }
+    QUndoStack* history() const { return window->findChild<QUndoGroup*>()->activeStack(); }
+
+    // Shows the room at that row of the stage, and returns it.
+    const Room* showRoom(int row) const {
+        roomList()->setCurrentIndex(roomList()->model()->index(row, 0));
+        QApplication::processEvents();
+        return canvas()->getRoom();
+    }
+    void mouse(QEvent::Type type, const QPoint& cell, Qt::MouseButton button) const {
+        const QPoint pixel = canvas()->cellRect(cell.x(), cell.y()).center();
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
+        QMouseEvent event(type, pixel, type == QEvent::MouseMove ? Qt::NoButton : button, held,
+                          Qt::NoModifier);
+        QApplication::sendEvent(canvas(), &event);
+    }
+    void selectCell(const QPoint& cell) const {
+        mouse(QEvent::MouseMove, cell, Qt::NoButton);
+        mouse(QEvent::MouseButtonPress, cell, Qt::LeftButton);
+    }
+    // A right drag along a row of cells, from press to release.
+    void paintStroke(int row, int from, int to) const {
+        mouse(QEvent::MouseMove, QPoint(from, row), Qt::NoButton);
+        mouse(QEvent::MouseButtonPress, QPoint(from, row), Qt::RightButton);
+        for (int x = from + 1; x <= to; ++x)
+            mouse(QEvent::MouseMove, QPoint(x, row), Qt::RightButton);
+        mouse(QEvent::MouseButtonRelease, QPoint(to, row), Qt::RightButton);
+    }
 
 private:
     GeneratedResources resources;
@@ -216,12 +255,114 @@ void BM_SwitchRoomWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_SwitchRoomWindow)->Unit(benchmark::kMillisecond);
 
+// The generated stage's first 2x2 room (26 x 14 cells): the twelve shapes come in turn.
+constexpr int LargeRoomRow = 7;
+
+enum StepKind { PaintStep, RenameStep, NewStep, DeleteStep, SortStep };
+
+// Makes one step of that kind on the large room through the window.
+void makeStep(const EditorOverGeneratedStage& editor, int kind) {
+    switch (kind) {
+    case PaintStep:
+        editor.selectCell(QPoint(2, 3));
+        editor.mainWindow().addEntity(&g_EntityConfig.GetAllEntities().at(42), 1.0);
+        editor.paintStroke(4, 2, 20);
+        break;
+    case RenameStep:
+        editor.widget<QLineEdit>("nameLine")->setText(QStringLiteral("Renamed"));
+        break;
+    case NewStep:
+        editor.widget<QPushButton>("addRoomButton")->click();
+        break;
+    case DeleteStep:
+        editor.widget<QPushButton>("deleteRoomButton")->click();
+        break;
+    case SortStep:
+        editor.widget<QAction>("actionSort")->trigger();
+        break;
+    }
+}
+
+// Undo (or redo) of one step on the 600-room stage through the Edit menu, timed until the
+// window has painted; the opposite action between two timings is not timed.
+void BM_UndoRedoStep(benchmark::State& state) {
+    EditorOverGeneratedStage editor;
+    editor.showRoom(LargeRoomRow);
+    makeStep(editor, int(state.range(0)));
+    QApplication::processEvents();
+    auto* undo = editor.widget<QAction>("actionUndo");
+    auto* redo = editor.widget<QAction>("actionRedo");
+    QAction* timed = state.range(1) ? redo : undo;
+    QAction* untimed = state.range(1) ? undo : redo;
+    if (!undo->isEnabled())
+        state.SkipWithError("the step was not made");
+    if (state.range(1))
+        undo->trigger();
+    const PaintCounter painted(editor.canvas());
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        timed->trigger();
+        QApplication::processEvents();
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        untimed->trigger();
+        QApplication::processEvents();
+    }
+    painted.report(state);
+    state.SetLabel(timed->text().toStdString());
+}
+BENCHMARK(BM_UndoRedoStep)
+    ->ArgNames({"step", "redo"})
+    ->ArgsProduct({{PaintStep, RenameStep, NewStep, DeleteStep, SortStep}, {0, 1}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Heap bytes in use.
+double heapBytes() {
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd);
+}
+
+// What the history of 1,000 paint strokes on one 26 x 14 room holds: the heap that clearing
+// the history gives back. Each stroke crosses 7 cells of a row with one of two brushes.
+void BM_PaintHistoryMemory(benchmark::State& state) {
+    EditorOverGeneratedStage editor;
+    editor.showRoom(LargeRoomRow);
+    const std::vector<EntityConfig::Entity>& entities = g_EntityConfig.GetAllEntities();
+    for (int brush = 0; brush < 2; ++brush) {
+        editor.selectCell(QPoint(brush, 0));
+        editor.mainWindow().addEntity(&entities.at(size_t(brush) * 100), 1.0);
+    }
+    for (auto _ : state) {
+        for (int stroke = 0; stroke < 1000; ++stroke) {
+            editor.selectCell(QPoint(stroke % 2, 0));
+            editor.paintStroke(1 + stroke % 13, 2, 8);
+        }
+        const int steps = editor.history()->count();
+        const double held = heapBytes();
+        editor.history()->clear();
+        const double history = held - heapBytes();
+        state.counters["steps"] = steps;
+        state.counters["history_MB"] = history / 1e6;
+        state.SetLabel(history < 20e6 ? "history under 20 MB: met" : "history under 20 MB: MISSED");
+    }
+}
+BENCHMARK(BM_PaintHistoryMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv) {
-    return runBenchmarks(argc, argv,
-                         {{"BM_PaintStrip/entities:5000", "BM_PaintStrip/entities:500", 1.5},
-                          {"BM_PaintRoom", "", 8.0},
-                          {"BM_SwitchRoomCanvas", "", 16.0},
-                          {"BM_SwitchRoomWindow", "", 16.0}});
+    std::vector<BenchmarkRatio> targets{
+        {"BM_PaintStrip/entities:5000", "BM_PaintStrip/entities:500", 1.5},
+        {"BM_PaintRoom", "", 8.0},
+        {"BM_SwitchRoomCanvas", "", 16.0},
+        {"BM_SwitchRoomWindow", "", 16.0}};
+    for (int step = PaintStep; step <= SortStep; ++step) {
+        for (int redo = 0; redo < 2; ++redo) {
+            targets.push_back(
+                {"BM_UndoRedoStep/step:" + std::to_string(step) + "/redo:" + std::to_string(redo),
+                 "", 16.0});
+        }
+    }
+    return runBenchmarks(argc, argv, targets);
 }

@@ -574,6 +574,8 @@ void MainWindow::releaseRooms(Stage&) {
     recorder.stop();
     releasedRoom = ui->roomWidget->getRoom();
     releasedCell = ui->roomWidget->getSelectedCell();
+    // The canvas paints once, when the step's room is shown.
+    ui->roomWidget->setUpdatesEnabled(false);
     ui->roomWidget->setRoom(nullptr);
 }
 
@@ -595,6 +597,7 @@ void MainWindow::showRoom(Stage& stage, int row, bool reveal) {
     if (ui->roomWidget->getRoom() && ui->roomWidget->getRoom() == releasedRoom)
         ui->roomWidget->selectCell(releasedCell);
     releasedRoom = nullptr;
+    ui->roomWidget->setUpdatesEnabled(true);
     refreshListColours();
 }
 
