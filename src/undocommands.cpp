@@ -209,6 +209,9 @@ RoomListCommand::RoomListCommand(StageHistory& history, Kind kind, int row, cons
     , row(row)
     , room(room)
     , rowShownWithout(rowShownWithout) {
+    // The room may share its lists with a room of the stage that the canvas points into.
+    this->room.doors.detach();
+    this->room.spawns.detach();
     setText(name);
 }
 
