@@ -123,25 +123,29 @@ void MainWindow::createTabShortcuts() {
     }
 }
 
-// Undo and Redo first turn what is still being edited into a step of its own.
 void MainWindow::createHistoryActions() {
-    const auto add = [this](QAction* action, const char* name, QKeySequence::StandardKey keys,
-                            void (QUndoGroup::*step)()) {
-        action->setObjectName(QLatin1String(name));
-        action->setShortcuts(keys);
-        action->disconnect(histories);
-        connect(action, &QAction::triggered, this, [this, step] {
-            finishPendingEdits();
-            (histories->*step)();
-        });
-        ui->menuEdit->addAction(action);
-    };
-    add(histories->createUndoAction(this, QStringLiteral("Undo")), "actionUndo", QKeySequence::Undo,
-        &QUndoGroup::undo);
-    add(histories->createRedoAction(this, QStringLiteral("Redo")), "actionRedo", QKeySequence::Redo,
-        &QUndoGroup::redo);
+    addHistoryAction(histories->createUndoAction(this, QStringLiteral("Undo")), "actionUndo",
+                     QKeySequence::Undo, true);
+    addHistoryAction(histories->createRedoAction(this, QStringLiteral("Redo")), "actionRedo",
+                     QKeySequence::Redo, false);
     connect(histories, &QUndoGroup::indexChanged, this, &MainWindow::refreshListColours);
     connect(histories, &QUndoGroup::cleanChanged, this, &MainWindow::refreshListColours);
+}
+
+// Undo and Redo first turn what is still being edited into a step of its own.
+void MainWindow::addHistoryAction(QAction* action, const char* name, QKeySequence::StandardKey keys,
+                                  bool undo) {
+    action->setObjectName(QLatin1String(name));
+    action->setShortcuts(keys);
+    action->disconnect(histories);
+    connect(action, &QAction::triggered, this, [this, undo] {
+        finishPendingEdits();
+        if (undo)
+            histories->undo();
+        else
+            histories->redo();
+    });
+    ui->menuEdit->addAction(action);
 }
 
 void MainWindow::load_entity_config() {

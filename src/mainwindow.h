@@ -8,6 +8,7 @@
 
 class DB;
 class QAbstractItemModel;
+class QAction;
 class QCloseEvent;
 class QModelIndex;
 class QProcess;
@@ -79,6 +80,8 @@ private:
     void connectWidgets();
     void createTabShortcuts();
     void createHistoryActions();
+    void addHistoryAction(QAction* action, const char* name, QKeySequence::StandardKey keys,
+                          bool undo);
 
     void showCurrentStage();
     void setRoomListModel(QAbstractItemModel* model);
