@@ -203,7 +203,8 @@ private slots:
     }
 
     // The Edit menu sits between File and Rooms. Each stage has its own history, which the menu
-    // follows as the stage list does; with nothing to do the actions are disabled.
+    // follows as the stage list does; with nothing to do the actions are disabled. Undo clears a
+    // filter that hides the room it changed.
     void historyPerStage() {
         EditorFixture fixture;
         fixture.open(true);
@@ -224,7 +225,9 @@ private slots:
         QCOMPARE(undoAction(fixture)->text(), "Undo Delete Room");
         fixture.chooseStage(0);
         QCOMPARE(undoAction(fixture)->text(), "Undo Rename Room");
+        fixture.setFilter(QStringLiteral("nothing like it"));
         QTest::keyClick(fixture.window.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(fixture.widget<QLineEdit>("roomFilterLine")->text(), QString());
         QCOMPARE(fixture.shown()->name, QStringLiteral("Start Room"));
         QCOMPARE(redoAction(fixture)->text(), "Redo Rename Room");
         fixture.chooseStage(1);
