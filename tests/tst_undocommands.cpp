@@ -290,6 +290,7 @@ private slots:
             << "select entity duplicate select entity undo undo paint";
         QTest::newRow("new, undo, redo, delete") << "new undo redo delete";
         QTest::newRow("shape undone under a hovered door") << "size door undo door undo paint";
+        QTest::newRow("two rooms renamed one after the other") << "name room name";
     }
 
     void scriptedSequences() {
