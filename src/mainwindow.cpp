@@ -509,6 +509,8 @@ void MainWindow::on_actionImport_from_XML_triggered() {
         watches << connect(stage->getModel(), &QAbstractItemModel::rowsAboutToBeRemoved, letGo)
                 << connect(stage->getModel(), &QAbstractItemModel::rowsAboutToBeInserted, letGo);
     }
+    // An edit not yet recorded must not become a step after the history it belongs to is gone.
+    finishPendingEdits();
     db->importBinary(folder);
     for (const QMetaObject::Connection& watch : qAsConst(watches))
         disconnect(watch);
@@ -527,9 +529,7 @@ void MainWindow::on_actionExport_as_XML_2_triggered() {
         db->listExportBinaryOverwrites(folder).join(QStringLiteral(", "));
     if (!confirm(QStringLiteral("Really export Binary?"), question))
         return;
-    const QList<Stage*> unsaved = unsavedStages();
     db->exportBinary(folder);
-    markSaved(unsaved);
     refreshListColours();
 }
 
