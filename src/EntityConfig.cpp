@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QSettings>
 #include <QStringList>
 
 #include <pugixml.hpp>
@@ -197,4 +198,13 @@ std::vector<EntityConfig::Entity>& EntityConfig::GetAllEntities() {
 QImage& EntityConfig::icon(int type, int variant, int subtype) {
     const auto found = icons.find(int(ENTITYID(type, variant, subtype)));
     return found == icons.end() ? NullImage : *found;
+}
+
+QString loadEditorEntityFiles(EntityConfig& catalogue) {
+    const QString resources =
+        g_settings ? g_settings->value(QStringLiteral("resources/path")).toString() : QString();
+    const QString entityFolder = resources.isEmpty() ? g_prefix : resources;
+    return catalogue.Load(entityFolder + QStringLiteral("/entities2.xml"),
+                          g_prefix + QStringLiteral("blacklist.txt"),
+                          g_prefix + QStringLiteral("entities_custom.txt"));
 }

@@ -44,3 +44,8 @@ private:
 };
 
 extern EntityConfig g_EntityConfig;
+
+// Loads the catalogue from the editor's files: entities2.xml in the resources folder of the
+// settings, blacklist.txt and entities_custom.txt in the editor's working folder. Returns the
+// warnings.
+QString loadEditorEntityFiles(EntityConfig& catalogue);

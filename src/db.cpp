@@ -3,6 +3,7 @@
 #include "EntityConfig.h"
 #include "main.h"
 
+#include <QApplication>
 #include <QBrush>
 #include <QColor>
 #include <QDebug>
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <numeric>
 #include <string>
@@ -185,14 +187,9 @@ int roomCellType(int shape, int width, int height, int x, int y) {
     }
 }
 
-void Room::resize(int newWidth, int newHeight) {
-    width = quint8(newWidth);
-    height = quint8(newHeight);
-    const int w = width;
-    const int h = height;
-    const int hw = w / 2;
-    const int hh = h / 2;
-
+QList<QPoint> roomDoorSlots(int shape, int width, int height) {
+    const int hw = width / 2;
+    const int hh = height / 2;
     // Slots in a fixed order (side slots top to bottom, left before right, then end slots left
     // to right, top before bottom), so new doors are appended the same way in every run and the
     // saved files do not change from one run to the next.
@@ -201,27 +198,33 @@ void Room::resize(int newWidth, int newHeight) {
         if (!doorSlots.contains(slot))
             doorSlots.append(slot);
     };
-    if (shape != RoomShape1x1V && shape != RoomShape1x2V && h >= 4) {
-        for (int y = 3; y < h; y += 7) {
+    if (shape != RoomShape1x1V && shape != RoomShape1x2V && height >= 4) {
+        for (int y = 3; y < height; y += 7) {
             const bool leftMoved =
                 (shape == RoomShapeLTL && y == 3) || (shape == RoomShapeLBL && y == 10);
             const bool rightMoved =
                 (shape == RoomShapeLTR && y == 3) || (shape == RoomShapeLBR && y == 10);
             addSlot(QPoint(leftMoved ? hw - 1 : -1, y));
-            addSlot(QPoint(rightMoved ? hw : w, y));
+            addSlot(QPoint(rightMoved ? hw : width, y));
         }
     }
-    if (shape != RoomShape1x1H && shape != RoomShape2x1H && w >= 7) {
-        for (int x = 6; x < w; x += 13) {
+    if (shape != RoomShape1x1H && shape != RoomShape2x1H && width >= 7) {
+        for (int x = 6; x < width; x += 13) {
             const bool topMoved =
                 (shape == RoomShapeLTL && x == 6) || (shape == RoomShapeLTR && x == 19);
             const bool bottomMoved =
                 (shape == RoomShapeLBL && x == 6) || (shape == RoomShapeLBR && x == 19);
             addSlot(QPoint(x, topMoved ? hh - 1 : -1));
-            addSlot(QPoint(x, bottomMoved ? hh : h));
+            addSlot(QPoint(x, bottomMoved ? hh : height));
         }
     }
+    return doorSlots;
+}
 
+void Room::resize(int newWidth, int newHeight) {
+    width = quint8(newWidth);
+    height = quint8(newHeight);
+    QList<QPoint> doorSlots = roomDoorSlots(shape, width, height);
     for (auto door = doors.begin(); door != doors.end();) {
         if (doorSlots.removeOne(QPoint(door->x, door->y)))
             ++door;
@@ -286,11 +289,6 @@ void setWeightAttribute(pugi::xml_node node, float weight) {
     node.append_attribute("weight").set_value(text);
 }
 
-bool spawnInWritableArea(const Room& room, const Room::Spawn& spawn) {
-    return spawn.x >= -1 && spawn.y >= -1 && spawn.x <= int(room.width) &&
-           spawn.y <= int(room.height);
-}
-
 // Room type, variant and subtype are written as unsigned 32-bit numbers; reading them through
 // 64 bits keeps values above 2^31 intact while negative text still wraps as a 32-bit integer.
 quint32 readUnsigned32(pugi::xml_attribute attribute) {
@@ -326,17 +324,6 @@ template <size_t N> struct Attributes {
     }
     pugi::xml_attribute found[N];
 };
-
-// pugixml takes a folder for a file of enormous size and asks for that much memory, so only
-// what is not a folder is handed to it.
-pugi::xml_parse_result loadXmlFile(pugi::xml_document& doc, const QString& path) {
-    if (QFileInfo(path).isDir()) {
-        pugi::xml_parse_result result;
-        result.status = pugi::status_io_error;
-        return result;
-    }
-    return doc.load_file(QFile::encodeName(path).constData());
-}
 
 class StringWriter : public pugi::xml_writer {
 public:
@@ -407,9 +394,30 @@ void readXmlDoorsAndSpawns(pugi::xml_node node, Room& room) {
     }
 }
 
-// Fills every field of the room from a room element, with the file format's defaults for
-// missing attributes (which differ from a new room's).
-void readXmlRoom(pugi::xml_node node, Room& room) {
+quint64 roomKey(const Room& room) {
+    return (quint64(room.type) << 32) | room.variant;
+}
+
+} // namespace
+
+bool DB::spawnInWritableArea(const Room& room, const Room::Spawn& spawn) {
+    return spawn.x >= -1 && spawn.y >= -1 && spawn.x <= int(room.width) &&
+           spawn.y <= int(room.height);
+}
+
+// pugixml takes a folder for a file of enormous size and asks for that much memory, so only
+// what is not a folder is handed to it.
+pugi::xml_parse_result DB::loadXmlFile(pugi::xml_document& doc, const QString& path) {
+    if (QFileInfo(path).isDir()) {
+        pugi::xml_parse_result result;
+        result.status = pugi::status_io_error;
+        return result;
+    }
+    return doc.load_file(QFile::encodeName(path).constData());
+}
+
+// Missing attributes read as the file format's defaults, which differ from a new room's.
+void DB::read_xml_room(pugi::xml_node node, Room& room) {
     static const char* const names[] = {"type",   "variant", "subtype", "difficulty", "name",
                                         "weight", "shape",   "width",   "height"};
     const Attributes<9> attributes(node, names);
@@ -432,12 +440,6 @@ void readXmlRoom(pugi::xml_node node, Room& room) {
     }
     room.changed = false;
 }
-
-quint64 roomKey(const Room& room) {
-    return (quint64(room.type) << 32) | room.variant;
-}
-
-} // namespace
 
 void DB::append_xml_room(pugi::xml_node parent, const Room& room) {
     pugi::xml_node node = parent.append_child("room");
@@ -540,12 +542,12 @@ QString resourcesSetting() {
     return g_settings ? g_settings->value(QStringLiteral("resources/path")).toString() : QString();
 }
 
-QString cataloguePath() {
+} // namespace
+
+QString DB::cataloguePath() {
     const QString resources = resourcesSetting();
     return (resources.isEmpty() ? g_prefix : resources) + QStringLiteral("/stages.xml");
 }
-
-} // namespace
 
 DB::DB() {
     load();
@@ -555,20 +557,9 @@ DB::~DB() {
     qDeleteAll(stages);
 }
 
-void DB::load_stages() {
-    catalogueFailure.clear();
-    const QString path = cataloguePath();
+pugi::xml_parse_result DB::read_stage_catalogue(const QString& path, QList<Stage*>& stages) {
     pugi::xml_document doc;
     const pugi::xml_parse_result result = loadXmlFile(doc, path);
-    if (!result) {
-        catalogueFailure =
-            QStringLiteral("Could not read the stage catalogue %1 (%2).\nPlease check the "
-                           "resources folder (Tools->Settings...).\n")
-                .arg(QDir::toNativeSeparators(path), QString::fromUtf8(result.description()));
-    }
-
-    qDeleteAll(stages);
-    stages.clear();
     QSet<QString> paths;
     const pugi::xml_node catalogue = doc.child("stages");
     for (pugi::xml_node node = catalogue.child("stage"); node; node = node.next_sibling("stage")) {
@@ -583,6 +574,21 @@ void DB::load_stages() {
         }
         paths.insert(stage->path);
         stages.append(stage);
+    }
+    return result;
+}
+
+void DB::load_stages() {
+    catalogueFailure.clear();
+    qDeleteAll(stages);
+    stages.clear();
+    const QString path = cataloguePath();
+    const pugi::xml_parse_result result = read_stage_catalogue(path, stages);
+    if (!result) {
+        catalogueFailure =
+            QStringLiteral("Could not read the stage catalogue %1 (%2).\nPlease check the "
+                           "resources folder (Tools->Settings...).\n")
+                .arg(QDir::toNativeSeparators(path), QString::fromUtf8(result.description()));
     }
 }
 
@@ -624,7 +630,7 @@ void readStageRooms(Stage& stage, const pugi::xml_document& doc) {
         const int row = model->rowCount();
         model->insertRows(row, 1);
         Room& room = stage.rooms[row];
-        readXmlRoom(node, room);
+        DB::read_xml_room(node, room);
         const quint64 key = roomKey(room);
         if (taken.contains(key))
             duplicates.append(row);
@@ -727,11 +733,35 @@ bool DB::save() {
 }
 
 void DB::showWarning(const QString& text) {
-    if (!text.isEmpty())
+    if (text.isEmpty())
+        return;
+    // A program without widgets (the command-line tool) has no one to click a box away.
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
         QMessageBox::warning(nullptr, QStringLiteral("Warning"), text);
+    else
+        std::fputs(text.toLocal8Bit().constData(), stderr);
 }
 
 // Room repair
+
+QSet<QPoint> DB::blockedDoorCells(const Room& room) {
+    // Doors next to a spawn that may hold something solid would be blocked in the game.
+    static const QSet<int> t_whitelist = {0,    5,    45,   1400, 1410, 1490, 1495, 1496, 1497,
+                                          1500, 1940, 1930, 1931, 4500, 9000, 9100, 10000};
+    QSet<QPoint> blocked;
+    for (const Room::Spawn& spawn : room.spawns) {
+        const bool blocks =
+            std::any_of(spawn.entries.begin(), spawn.entries.end(),
+                        [](const Room::Entry& entry) { return !t_whitelist.contains(entry.type); });
+        if (!blocks)
+            continue;
+        const QPoint cell(spawn.x, spawn.y);
+        for (const QPoint& offset :
+             {QPoint(0, 0), QPoint(-1, 0), QPoint(0, -1), QPoint(1, 0), QPoint(0, 1)})
+            blocked.insert(cell + offset);
+    }
+    return blocked;
+}
 
 void DB::fix_room(Room& room) {
     if (room.type == 6) {
@@ -744,21 +774,7 @@ void DB::fix_room(Room& room) {
         }
     }
 
-    // Doors next to a spawn that may hold something solid would be blocked in the game.
-    static const QSet<int> t_whitelist = {0,    5,    45,   1400, 1410, 1490, 1495, 1496, 1497,
-                                          1500, 1940, 1930, 1931, 4500, 9000, 9100, 10000};
-    QSet<QPoint> blocked;
-    for (const Room::Spawn& spawn : qAsConst(room.spawns)) {
-        const bool blocks =
-            std::any_of(spawn.entries.begin(), spawn.entries.end(),
-                        [](const Room::Entry& entry) { return !t_whitelist.contains(entry.type); });
-        if (!blocks)
-            continue;
-        const QPoint cell(spawn.x, spawn.y);
-        for (const QPoint& offset :
-             {QPoint(0, 0), QPoint(-1, 0), QPoint(0, -1), QPoint(1, 0), QPoint(0, 1)})
-            blocked.insert(cell + offset);
-    }
+    const QSet<QPoint> blocked = blockedDoorCells(room);
     for (Room::Door& door : room.doors) {
         if (!door.exists || !blocked.contains(QPoint(door.x, door.y)))
             continue;
@@ -781,8 +797,10 @@ const char stbMagic[] = "STB1";
 // The editor writes names as Latin-1; names from elsewhere may be UTF-8. Valid UTF-8 is taken
 // as such, anything else as Latin-1.
 QString decodeName(const char* bytes, int length) {
+    // Looking a codec up takes a lock that every reading thread would queue for.
+    static QTextCodec* const utf8Codec = QTextCodec::codecForMib(106);
     QTextCodec::ConverterState state;
-    const QString utf8 = QTextCodec::codecForMib(106)->toUnicode(bytes, length, &state);
+    const QString utf8 = utf8Codec->toUnicode(bytes, length, &state);
     if (state.invalidChars == 0 && state.remainingChars == 0)
         return utf8;
     return QString::fromLatin1(bytes, length);
@@ -915,8 +933,9 @@ bool spawnBefore(const Room::Spawn& a, const Room::Spawn& b) {
     return a.x < b.x;
 }
 
-// Why a filtered room cannot be stored in a record, or an empty text when it can.
-QString stbLimitViolation(const Room& room) {
+} // namespace
+
+QString DB::stbLimitViolation(const Room& room) {
     QString problem;
     if (room.name.size() > 0xFFFF)
         problem = QStringLiteral("name longer than 65535 characters");
@@ -927,13 +946,22 @@ QString stbLimitViolation(const Room& room) {
     else if (std::any_of(room.spawns.begin(), room.spawns.end(),
                          [](const Room::Spawn& spawn) { return spawn.entries.size() > 0xFF; }))
         problem = QStringLiteral("a spawn with more than 255 entries");
-    if (problem.isEmpty())
-        return problem;
-    return QStringLiteral("room %1.%2 \"%3\": %4")
-        .arg(room.type)
-        .arg(room.variant)
-        .arg(room.name, problem);
+    return problem;
 }
+
+Room DB::stbCopy(const Room& room) {
+    Room copy = room;
+    fix_room(copy);
+    filter_spawns(copy);
+    return copy;
+}
+
+QString DB::stbNameAfterRoundTrip(const QString& name) {
+    const QByteArray bytes = encodeName(name);
+    return decodeName(bytes.constData(), int(qstrnlen(bytes.constData(), size_t(bytes.size()))));
+}
+
+namespace {
 
 // Filters and sorts the room's spawns, then encodes its record.
 QByteArray encodeRoom(Room& room) {
@@ -1104,12 +1132,15 @@ bool encodeStage(const Stage& stage, QByteArray& bytes, QString& reason) {
     out.putBytes(QByteArray(stbMagic, 4));
     out.put(quint32(stage.rooms.size()));
     for (const Room& room : stage.rooms) {
-        Room copy = room;
-        DB::fix_room(copy);
-        DB::filter_spawns(copy);
-        reason = stbLimitViolation(copy);
-        if (!reason.isEmpty())
+        Room copy = DB::stbCopy(room);
+        const QString problem = DB::stbLimitViolation(copy);
+        if (!problem.isEmpty()) {
+            reason = QStringLiteral("room %1.%2 \"%3\": %4")
+                         .arg(copy.type)
+                         .arg(copy.variant)
+                         .arg(copy.name, problem);
             return false;
+        }
         bytes.append(encodeRoom(copy));
     }
     return true;
@@ -1119,7 +1150,7 @@ bool encodeStage(const Stage& stage, QByteArray& bytes, QString& reason) {
 
 // The change flags stay as they are: no stage file is written, so Save and the recovery copy at
 // Quit must still see the edits.
-QString DB::exportBinarySilently(const QString& folder) {
+QString DB::exportBinarySilently(const QString& folder, QStringList* written) {
     QString failures;
     for (Stage* stage : qAsConst(stages)) {
         const QString name = stbFileNameFor(*stage);
@@ -1138,7 +1169,10 @@ QString DB::exportBinarySilently(const QString& folder) {
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
             !file.commit()) {
             failures += QStringLiteral("%1 (%2)\n").arg(name, file.errorString());
+            continue;
         }
+        if (written)
+            written->append(name);
     }
     return batchWarning(QStringLiteral("Could not write the following files in %1:\n").arg(folder),
                         failures);
@@ -1442,7 +1476,7 @@ bool DB::readRoomFile(const QString& path, Room& room, QString* reason) {
     const pugi::xml_parse_result result = loadXmlFile(doc, path);
     const pugi::xml_node node = doc.child("room");
     if (result && node) {
-        readXmlRoom(node, room);
+        read_xml_room(node, room);
         return true;
     }
     if (reason)

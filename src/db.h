@@ -6,6 +6,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QPoint>
+#include <QSet>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -111,6 +112,8 @@ uint qHash(const QPoint& point);
 QSize roomShapeGridSize(int shape);
 // Cell type of (x, y) for a room of the given shape and size.
 int roomCellType(int shape, int width, int height, int x, int y);
+// The door slots of a room of the given shape and size, one per wall section, in a fixed order.
+QList<QPoint> roomDoorSlots(int shape, int width, int height);
 
 // Stage
 
@@ -169,11 +172,29 @@ public:
     int saveUnsavedStagesTo(const QString& folder, QStringList& failed);
 
     static void append_xml_room(pugi::xml_node parent, const Room& room);
+    // Fills every field of the room from a room element of a stage file.
+    static void read_xml_room(pugi::xml_node node, Room& room);
+    // Whether the XML writer keeps a spawn at that cell: it lies in the room's grid, walls
+    // included.
+    static bool spawnInWritableArea(const Room& room, const Room::Spawn& spawn);
     static void saveRoom(const Room& room, const QString& path);
     // Writes a document to path through a temporary file; false when it could not be written.
     static bool saveDocument(const pugi::xml_document& doc, const QString& path);
+    // Parses an XML file with the default options; a folder is reported as unreadable.
+    static pugi::xml_parse_result loadXmlFile(pugi::xml_document& doc, const QString& path);
 
     static void fix_room(Room& room);
+    // The cells where an open door is blocked: around every spawn that may hold something
+    // solid. fix_room closes the open doors there.
+    static QSet<QPoint> blockedDoorCells(const Room& room);
+    // The copy of a room that the binary export writes: repaired, without the spawns it leaves
+    // out.
+    static Room stbCopy(const Room& room);
+    // Why such a copy does not fit an STB record (the export refuses its stage), or an empty
+    // text when it does.
+    static QString stbLimitViolation(const Room& copy);
+    // The name as it comes back from an STB file written by the export.
+    static QString stbNameAfterRoundTrip(const QString& name);
     static void filter_spawns(Room& room);
     static void write_room(Room& room, QFile& file);
     static void read_room(Room& room, QFile& file);
@@ -183,10 +204,16 @@ public:
     void importBinary(const QString& folder);
     void exportBinary(const QString& folder);
     QString importBinarySilently(const QString& folder);
-    QString exportBinarySilently(const QString& folder);
+    // Also lists the names of the files written, when asked to.
+    QString exportBinarySilently(const QString& folder, QStringList* written = nullptr);
 
     // The folder the stage files are read from and written to.
     static QString roomsFolder();
+    // The stage catalogue of the resources folder.
+    static QString cataloguePath();
+    // Appends the stages listed in the catalogue at path, in order, less later duplicates of a
+    // path; the parse result says whether the file could be read.
+    static pugi::xml_parse_result read_stage_catalogue(const QString& path, QList<Stage*>& stages);
     // The STB file name of a stage: its lower-case path with ".xml" replaced by ".stb".
     static QString stbFileNameFor(const Stage& stage);
     // Reads a single-room file as written by saveRoom; false with the reason when the file does
@@ -194,7 +221,8 @@ public:
     static bool readRoomFile(const QString& path, Room& room, QString* reason = nullptr);
 
 private:
-    // Shows a batch warning, unless it is empty.
+    // Shows a batch warning, unless it is empty: in a message box, or on standard error in a
+    // program without widgets.
     static void showWarning(const QString& text);
 
     // The message of the last catalogue read when the file could not be read: its own words,

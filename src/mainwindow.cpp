@@ -149,11 +149,7 @@ void MainWindow::addHistoryAction(QAction* action, const char* name, QKeySequenc
 }
 
 void MainWindow::load_entity_config() {
-    const QString resources = setting("resources/path");
-    const QString entityFolder = resources.isEmpty() ? g_prefix : resources;
-    const QString warnings = g_EntityConfig.Load(entityFolder + QStringLiteral("/entities2.xml"),
-                                                 g_prefix + QStringLiteral("blacklist.txt"),
-                                                 g_prefix + QStringLiteral("entities_custom.txt"));
+    const QString warnings = loadEditorEntityFiles(g_EntityConfig);
     // The strips still point into the old catalogue; they must be refreshed before the warning
     // box lets them paint again.
     ui->entityWidget->catalogueReloaded();
@@ -168,7 +164,7 @@ void MainWindow::load_entity_config() {
         ui->typeCombo->clear();
         ui->typeCombo->addItems(DB::roomTypeStrings);
     }
-    setWindowTitle(QStringLiteral("Quorle Room Editor - %1").arg(resources));
+    setWindowTitle(QStringLiteral("Quorle Room Editor - %1").arg(setting("resources/path")));
 }
 
 // Navigation
