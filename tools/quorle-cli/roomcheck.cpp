@@ -1,0 +1,295 @@
+#include "roomcheck.h"
+
+#include "EntityConfig.h"
+#include "db.h"
+
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QtConcurrent>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// Line numbers of byte offsets in a file. The file is read, and its line ends found, only when
+// the first line is asked for: most stage files have nothing to report.
+class LineIndex {
+public:
+    explicit LineIndex(const QString& path)
+        : path(path) {}
+
+    int lineAt(ptrdiff_t offset) {
+        if (!indexed)
+            index();
+        return int(std::lower_bound(lineEnds.begin(), lineEnds.end(), offset) - lineEnds.begin()) +
+               1;
+    }
+
+private:
+    void index() {
+        indexed = true;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        const QByteArray text = file.readAll();
+        for (int at = text.indexOf('\n'); at >= 0; at = text.indexOf('\n', at + 1))
+            lineEnds.push_back(at);
+    }
+
+    QString path;
+    bool indexed = false;
+    std::vector<ptrdiff_t> lineEnds;
+};
+
+// pugixml knows where in the file a parse went wrong, but not for files it could not read.
+bool hasPosition(const pugi::xml_parse_result& result) {
+    return result.status >= pugi::status_unrecognized_tag;
+}
+
+Finding fileFinding(const QString& file, const QString& code, const QString& problem) {
+    Finding finding;
+    finding.file = file;
+    finding.code = code;
+    finding.problem = problem;
+    return finding;
+}
+
+QString cell(int x, int y) {
+    return QStringLiteral("(%1, %2)").arg(x).arg(y);
+}
+
+QString triple(const Room::Entry& entry) {
+    return QStringLiteral("%1.%2.%3").arg(entry.type).arg(entry.variant).arg(entry.subtype);
+}
+
+bool isGoodWeight(float weight) {
+    return std::isfinite(weight) && weight > 0;
+}
+
+QString badWeight(float weight) {
+    return QStringLiteral("weight %1 is not a positive number").arg(double(weight));
+}
+
+// Checks the rooms of one stage file, element by element.
+class StageChecker {
+public:
+    StageChecker(const QString& file, const QString& path, const EntityConfig* catalogue)
+        : file(file)
+        , lines(path)
+        , catalogue(catalogue) {}
+
+    QList<Finding> check(const QString& path) {
+        pugi::xml_document doc;
+        const pugi::xml_parse_result result = DB::loadXmlFile(doc, path);
+        if (!result) {
+            Finding finding = fileFinding(file, QStringLiteral("stage-unreadable"),
+                                          QStringLiteral("cannot read the stage file: %1")
+                                              .arg(QString::fromUtf8(result.description())));
+            if (hasPosition(result))
+                finding.line = lines.lineAt(result.offset);
+            return {finding};
+        }
+        // The rooms the stage reader takes: the room elements of the first rooms element.
+        const pugi::xml_node roomsNode = doc.child("rooms");
+        for (pugi::xml_node node = roomsNode.child("room"); node; node = node.next_sibling("room"))
+            checkRoom(node);
+        return findings;
+    }
+
+private:
+    struct FirstUse {
+        QString name;
+        ptrdiff_t offset;
+    };
+
+    void checkRoom(pugi::xml_node node) {
+        Room room;
+        DB::read_xml_room(node, room);
+        current = &room;
+        offset = node.offset_debug();
+
+        const quint64 key = (quint64(room.type) << 32) | room.variant;
+        const auto first = firstUses.constFind(key);
+        if (first == firstUses.constEnd())
+            firstUses.insert(key, {room.name, offset});
+        else
+            report(QStringLiteral("duplicate-room"),
+                   QStringLiteral("type and variant already used by room \"%1\" on line %2; the "
+                                  "editor gives this room another variant on load")
+                       .arg(first->name)
+                       .arg(lines.lineAt(first->offset)));
+
+        const QString storedName = DB::stbNameAfterRoundTrip(room.name);
+        if (storedName != room.name)
+            report(QStringLiteral("name-not-stb"),
+                   QStringLiteral("an STB file cannot hold the name: it comes back as \"%1\"")
+                       .arg(storedName));
+        if (!isGoodWeight(room.weight))
+            report(QStringLiteral("bad-weight"), QStringLiteral("room ") + badWeight(room.weight));
+        checkDoors(room);
+        checkSpawns(room);
+        const QString violation = DB::stbLimitViolation(DB::stbCopy(room));
+        if (!violation.isEmpty())
+            report(QStringLiteral("room-not-stb"),
+                   QStringLiteral("an STB file cannot hold the room (%1); the binary export "
+                                  "refuses its stage")
+                       .arg(violation));
+    }
+
+    void checkDoors(const Room& room) {
+        const QSet<QPoint> doorSlots = roomDoorSlots(room.shape, room.width, room.height);
+        const QSet<QPoint> blocked = DB::blockedDoorCells(room);
+        for (const Room::Door& door : room.doors) {
+            const QPoint at(door.x, door.y);
+            if (!doorSlots.contains(at))
+                report(QStringLiteral("door-off-slot"),
+                       QStringLiteral("door at %1 is not on a door slot of the room's shape")
+                           .arg(cell(door.x, door.y)));
+            else if (door.exists && blocked.contains(at))
+                report(QStringLiteral("door-blocked"),
+                       QStringLiteral("open door at %1 is blocked by a spawn; the binary export "
+                                      "closes it")
+                           .arg(cell(door.x, door.y)));
+        }
+    }
+
+    void checkSpawns(const Room& room) {
+        // Unknown entities are reported once per room, at the first cell that holds them.
+        struct Unknown {
+            QString entity;
+            QString firstCell;
+            int cells = 0;
+        };
+        QMap<quint64, Unknown> unknown;
+        for (const Room::Spawn& spawn : room.spawns) {
+            if (spawn.entries.isEmpty())
+                continue;
+            const QString at = cell(spawn.x, spawn.y);
+            if (roomCellType(room.shape, room.width, room.height, spawn.x, spawn.y) ==
+                CellOutside) {
+                const bool dropped = !DB::spawnInWritableArea(room, spawn);
+                report(
+                    QStringLiteral("spawn-outside-room"),
+                    QStringLiteral("spawn at %1 lies outside the room%2")
+                        .arg(at, dropped ? QStringLiteral("; the next save drops it") : QString()));
+            }
+            for (const Room::Entry& entry : spawn.entries) {
+                if (!isGoodWeight(entry.weight))
+                    report(QStringLiteral("bad-weight"),
+                           QStringLiteral("entity %1 at %2: %3")
+                               .arg(triple(entry), at, badWeight(entry.weight)));
+                if (catalogue && !catalogue->GetEntity(entry.type, entry.variant, entry.subtype)) {
+                    Unknown& seen = unknown[(quint64(entry.type) << 32) |
+                                            (quint64(entry.variant) << 16) | entry.subtype];
+                    if (seen.cells++ == 0) {
+                        seen.entity = triple(entry);
+                        seen.firstCell = at;
+                    }
+                }
+            }
+        }
+        for (const Unknown& seen : qAsConst(unknown)) {
+            const QString more =
+                seen.cells > 1 ? QStringLiteral(" and %1 more").arg(seen.cells - 1) : QString();
+            report(QStringLiteral("unknown-entity"),
+                   QStringLiteral("entity %1 at %2%3 is not in the entity catalogue")
+                       .arg(seen.entity, seen.firstCell, more));
+        }
+    }
+
+    void report(const QString& code, const QString& problem) {
+        Finding finding = fileFinding(file, code, problem);
+        finding.line = lines.lineAt(offset);
+        finding.inRoom = true;
+        finding.type = current->type;
+        finding.variant = current->variant;
+        finding.name = current->name;
+        findings.append(finding);
+    }
+
+    QString file;
+    LineIndex lines;
+    const EntityConfig* catalogue;
+    QHash<quint64, FirstUse> firstUses;
+    const Room* current = nullptr;
+    ptrdiff_t offset = 0;
+    QList<Finding> findings;
+};
+
+struct StageFile {
+    QString file;
+    QString path;
+    QList<Finding> findings;
+};
+
+} // namespace
+
+QList<Finding> checkResources(const EntityConfig* catalogue) {
+    QList<Finding> findings;
+    QList<Stage*> stages;
+    const pugi::xml_parse_result result = DB::read_stage_catalogue(DB::cataloguePath(), stages);
+    if (!result) {
+        Finding finding =
+            fileFinding(QStringLiteral("stages.xml"), QStringLiteral("catalogue-unreadable"),
+                        QStringLiteral("cannot read the stage catalogue: %1")
+                            .arg(QString::fromUtf8(result.description())));
+        if (hasPosition(result))
+            finding.line = LineIndex(DB::cataloguePath()).lineAt(result.offset);
+        findings.append(finding);
+    }
+
+    QList<StageFile> files;
+    for (const Stage* stage : qAsConst(stages)) {
+        const QString name = stage->path.toLower();
+        files.append({QStringLiteral("rooms/") + name, DB::roomsFolder() + name, {}});
+    }
+    qDeleteAll(stages);
+
+    // Stage files are independent of each other, so they are checked side by side; the
+    // findings still come out in catalogue order.
+    QtConcurrent::blockingMap(files, [catalogue](StageFile& stage) {
+        stage.findings = StageChecker(stage.file, stage.path, catalogue).check(stage.path);
+    });
+    for (const StageFile& stage : qAsConst(files))
+        findings += stage.findings;
+    return findings;
+}
+
+QString findingLine(const Finding& finding) {
+    QString text = finding.file;
+    if (finding.line > 0)
+        text += QStringLiteral(":%1").arg(finding.line);
+    text += QStringLiteral(": ");
+    if (finding.inRoom)
+        text += QStringLiteral("room %1.%2 \"%3\": ")
+                    .arg(finding.type)
+                    .arg(finding.variant)
+                    .arg(finding.name);
+    return text + finding.problem;
+}
+
+QByteArray findingsJson(const QList<Finding>& findings) {
+    QJsonArray array;
+    for (const Finding& finding : findings) {
+        QJsonObject object;
+        object.insert(QStringLiteral("file"), finding.file);
+        object.insert(QStringLiteral("line"),
+                      finding.line > 0 ? QJsonValue(finding.line) : QJsonValue(QJsonValue::Null));
+        const QJsonValue none(QJsonValue::Null);
+        object.insert(QStringLiteral("type"),
+                      finding.inRoom ? QJsonValue(double(finding.type)) : none);
+        object.insert(QStringLiteral("variant"),
+                      finding.inRoom ? QJsonValue(double(finding.variant)) : none);
+        object.insert(QStringLiteral("name"), finding.inRoom ? QJsonValue(finding.name) : none);
+        object.insert(QStringLiteral("problem"), finding.problem);
+        object.insert(QStringLiteral("code"), finding.code);
+        array.append(object);
+    }
+    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+}
