@@ -1,3 +1,4 @@
+#include "commands.h"
 #include "generate_resources.h"
 #include "main.h"
 #include "ratio_reporter.h"
@@ -5,6 +6,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTextStream>
 
 #include <benchmark/benchmark.h>
 
@@ -183,10 +185,52 @@ void BM_ImportBinary(benchmark::State& state) {
 }
 BENCHMARK(BM_ImportBinary)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
+// quorle-cli's check of the whole folder, in-process: its findings are printed into memory.
+void BM_CliCheck(benchmark::State& state) {
+    for (auto _ : state) {
+        QString printed;
+        QTextStream out(&printed);
+        QTextStream err(&printed);
+        if (CliCommands::check(resources().path(), QString(), false, out, err) ==
+            CliCommands::UsageError)
+            state.SkipWithError("the generated folder could not be checked");
+    }
+    setXmlBytesProcessed(state);
+}
+// The check runs on several threads, so its time is the wall clock's.
+BENCHMARK(BM_CliCheck)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+
+// "Export Binary..." from a cold start: the load, the export, and freeing the stages, as a
+// command-line run does.
+void BM_LoadAndExportBinary(benchmark::State& state) {
+    useGeneratedResources();
+    for (auto _ : state) {
+        DB db;
+        if (!db.exportBinarySilently(binaryFolder()).isEmpty())
+            state.SkipWithError("the STB files could not be written");
+    }
+}
+BENCHMARK(BM_LoadAndExportBinary)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// quorle-cli's export-stb, in-process: the same load and export, and the list of files.
+void BM_CliExportStb(benchmark::State& state) {
+    for (auto _ : state) {
+        QString printed;
+        QTextStream out(&printed);
+        QTextStream err(&printed);
+        if (CliCommands::exportStb(resources().path(), binaryFolder(), out, err) !=
+            CliCommands::Success)
+            state.SkipWithError("the STB files could not be written");
+    }
+}
+BENCHMARK(BM_CliExportStb)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
 } // namespace
 
 int main(int argc, char** argv) {
-    return runBenchmarks(
-        argc, argv,
-        {{"BM_Load", "BM_ParseAlone", 1.6}, {"BM_ParseAndVisit", "BM_ParseAlone", 1.6}});
+    return runBenchmarks(argc, argv,
+                         {{"BM_Load", "BM_ParseAlone", 1.6},
+                          {"BM_ParseAndVisit", "BM_ParseAlone", 1.6},
+                          {"BM_CliCheck", "BM_Load", 1.5},
+                          {"BM_CliExportStb", "BM_LoadAndExportBinary", 1.2}});
 }
