@@ -749,6 +749,7 @@ QSet<QPoint> DB::blockedDoorCells(const Room& room) {
     static const QSet<int> t_whitelist = {0,    5,    45,   1400, 1410, 1490, 1495, 1496, 1497,
                                           1500, 1940, 1930, 1931, 4500, 9000, 9100, 10000};
     QSet<QPoint> blocked;
+    blocked.reserve(5 * room.spawns.size());
     for (const Room::Spawn& spawn : room.spawns) {
         const bool blocks =
             std::any_of(spawn.entries.begin(), spawn.entries.end(),
@@ -957,6 +958,10 @@ Room DB::stbCopy(const Room& room) {
 }
 
 QString DB::stbNameAfterRoundTrip(const QString& name) {
+    // Most names are plain ASCII, which Latin-1 and UTF-8 both store as it is.
+    if (std::all_of(name.begin(), name.end(),
+                    [](QChar c) { return c.unicode() > 0 && c.unicode() < 0x80; }))
+        return name;
     const QByteArray bytes = encodeName(name);
     return decodeName(bytes.constData(), int(qstrnlen(bytes.constData(), size_t(bytes.size()))));
 }

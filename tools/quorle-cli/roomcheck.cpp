@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -38,8 +39,11 @@ private:
         if (!file.open(QIODevice::ReadOnly))
             return;
         const QByteArray text = file.readAll();
-        for (int at = text.indexOf('\n'); at >= 0; at = text.indexOf('\n', at + 1))
-            lineEnds.push_back(at);
+        const char* const begin = text.constData();
+        const char* const end = begin + text.size();
+        for (const char* at = begin;
+             (at = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)))); ++at)
+            lineEnds.push_back(at - begin);
     }
 
     QString path;
@@ -60,8 +64,8 @@ Finding fileFinding(const QString& file, const QString& code, const QString& pro
     return finding;
 }
 
-QString cell(int x, int y) {
-    return QStringLiteral("(%1, %2)").arg(x).arg(y);
+template <typename Place> QString cell(const Place& place) {
+    return QStringLiteral("(%1, %2)").arg(place.x).arg(place.y);
 }
 
 QString triple(const Room::Entry& entry) {
@@ -134,7 +138,11 @@ private:
             report(QStringLiteral("bad-weight"), QStringLiteral("room ") + badWeight(room.weight));
         checkDoors(room);
         checkSpawns(room);
-        const QString violation = DB::stbLimitViolation(DB::stbCopy(room));
+        // The export's repair and filter only ever shrink a room, so a room that fits as it
+        // is fits after them too, and only the others need the export's own copy.
+        const QString violation = DB::stbLimitViolation(room).isEmpty()
+                                      ? QString()
+                                      : DB::stbLimitViolation(DB::stbCopy(room));
         if (!violation.isEmpty())
             report(QStringLiteral("room-not-stb"),
                    QStringLiteral("an STB file cannot hold the room (%1); the binary export "
@@ -150,46 +158,45 @@ private:
             if (!doorSlots.contains(at))
                 report(QStringLiteral("door-off-slot"),
                        QStringLiteral("door at %1 is not on a door slot of the room's shape")
-                           .arg(cell(door.x, door.y)));
+                           .arg(cell(door)));
             else if (door.exists && blocked.contains(at))
                 report(QStringLiteral("door-blocked"),
                        QStringLiteral("open door at %1 is blocked by a spawn; the binary export "
                                       "closes it")
-                           .arg(cell(door.x, door.y)));
+                           .arg(cell(door)));
         }
     }
 
     void checkSpawns(const Room& room) {
         // Unknown entities are reported once per room, at the first cell that holds them.
         struct Unknown {
-            QString entity;
-            QString firstCell;
+            Room::Entry entry;
+            const Room::Spawn* firstSpawn = nullptr;
             int cells = 0;
         };
         QMap<quint64, Unknown> unknown;
         for (const Room::Spawn& spawn : room.spawns) {
             if (spawn.entries.isEmpty())
                 continue;
-            const QString at = cell(spawn.x, spawn.y);
             if (roomCellType(room.shape, room.width, room.height, spawn.x, spawn.y) ==
                 CellOutside) {
                 const bool dropped = !DB::spawnInWritableArea(room, spawn);
-                report(
-                    QStringLiteral("spawn-outside-room"),
-                    QStringLiteral("spawn at %1 lies outside the room%2")
-                        .arg(at, dropped ? QStringLiteral("; the next save drops it") : QString()));
+                report(QStringLiteral("spawn-outside-room"),
+                       QStringLiteral("spawn at %1 lies outside the room%2")
+                           .arg(cell(spawn),
+                                dropped ? QStringLiteral("; the next save drops it") : QString()));
             }
             for (const Room::Entry& entry : spawn.entries) {
                 if (!isGoodWeight(entry.weight))
                     report(QStringLiteral("bad-weight"),
                            QStringLiteral("entity %1 at %2: %3")
-                               .arg(triple(entry), at, badWeight(entry.weight)));
+                               .arg(triple(entry), cell(spawn), badWeight(entry.weight)));
                 if (catalogue && !catalogue->GetEntity(entry.type, entry.variant, entry.subtype)) {
                     Unknown& seen = unknown[(quint64(entry.type) << 32) |
                                             (quint64(entry.variant) << 16) | entry.subtype];
                     if (seen.cells++ == 0) {
-                        seen.entity = triple(entry);
-                        seen.firstCell = at;
+                        seen.entry = entry;
+                        seen.firstSpawn = &spawn;
                     }
                 }
             }
@@ -199,7 +206,7 @@ private:
                 seen.cells > 1 ? QStringLiteral(" and %1 more").arg(seen.cells - 1) : QString();
             report(QStringLiteral("unknown-entity"),
                    QStringLiteral("entity %1 at %2%3 is not in the entity catalogue")
-                       .arg(seen.entity, seen.firstCell, more));
+                       .arg(triple(seen.entry), cell(*seen.firstSpawn), more));
         }
     }
 
