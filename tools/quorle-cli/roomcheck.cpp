@@ -85,10 +85,11 @@ class StageChecker {
 public:
     StageChecker(const QString& file, const QString& path, const EntityConfig* catalogue)
         : file(file)
+        , path(path)
         , lines(path)
         , catalogue(catalogue) {}
 
-    QList<Finding> check(const QString& path) {
+    QList<Finding> check() {
         pugi::xml_document doc;
         const pugi::xml_parse_result result = DB::loadXmlFile(doc, path);
         if (!result) {
@@ -221,6 +222,7 @@ private:
     }
 
     QString file;
+    QString path;
     LineIndex lines;
     const EntityConfig* catalogue;
     QHash<quint64, FirstUse> firstUses;
@@ -261,7 +263,7 @@ QList<Finding> checkResources(const EntityConfig* catalogue) {
     // Stage files are independent of each other, so they are checked side by side; the
     // findings still come out in catalogue order.
     QtConcurrent::blockingMap(files, [catalogue](StageFile& stage) {
-        stage.findings = StageChecker(stage.file, stage.path, catalogue).check(stage.path);
+        stage.findings = StageChecker(stage.file, stage.path, catalogue).check();
     });
     for (const StageFile& stage : qAsConst(files))
         findings += stage.findings;
