@@ -37,7 +37,7 @@ Run runCli(const QStringList& arguments) {
     cli.setProcessEnvironment(environment);
     cli.start(QStringLiteral(QUORLE_CLI), arguments);
     if (!cli.waitForFinished(60000) || cli.exitStatus() != QProcess::NormalExit)
-        qFatal("quorle-cli did not finish");
+        qFatal("quorle-cli did not finish: %s", qPrintable(cli.errorString()));
     return {cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput()),
             QString::fromUtf8(cli.readAllStandardError())};
 }
