@@ -744,22 +744,27 @@ void DB::showWarning(const QString& text) {
 
 // Room repair
 
-QSet<QPoint> DB::blockedDoorCells(const Room& room) {
+QList<int> DB::blockedOpenDoors(const Room& room) {
     // Doors next to a spawn that may hold something solid would be blocked in the game.
     static const QSet<int> t_whitelist = {0,    5,    45,   1400, 1410, 1490, 1495, 1496, 1497,
                                           1500, 1940, 1930, 1931, 4500, 9000, 9100, 10000};
-    QSet<QPoint> blocked;
-    blocked.reserve(5 * room.spawns.size());
-    for (const Room::Spawn& spawn : room.spawns) {
-        const bool blocks =
-            std::any_of(spawn.entries.begin(), spawn.entries.end(),
-                        [](const Room::Entry& entry) { return !t_whitelist.contains(entry.type); });
-        if (!blocks)
-            continue;
-        const QPoint cell(spawn.x, spawn.y);
-        for (const QPoint& offset :
-             {QPoint(0, 0), QPoint(-1, 0), QPoint(0, -1), QPoint(1, 0), QPoint(0, 1)})
-            blocked.insert(cell + offset);
+    const auto blocks = [](const Room::Spawn& spawn) {
+        return std::any_of(
+            spawn.entries.begin(), spawn.entries.end(),
+            [](const Room::Entry& entry) { return !t_whitelist.contains(entry.type); });
+    };
+    // A spawn blocks its own cell and its four neighbours.
+    const auto nextTo = [](const Room::Spawn& spawn, const Room::Door& door) {
+        return std::abs(spawn.x - door.x) + std::abs(spawn.y - door.y) <= 1;
+    };
+    QList<int> blocked;
+    for (int i = 0; i < room.doors.size(); ++i) {
+        const Room::Door& door = room.doors.at(i);
+        if (door.exists &&
+            std::any_of(room.spawns.begin(), room.spawns.end(), [&](const Room::Spawn& spawn) {
+                return nextTo(spawn, door) && blocks(spawn);
+            }))
+            blocked.append(i);
     }
     return blocked;
 }
@@ -775,10 +780,8 @@ void DB::fix_room(Room& room) {
         }
     }
 
-    const QSet<QPoint> blocked = blockedDoorCells(room);
-    for (Room::Door& door : room.doors) {
-        if (!door.exists || !blocked.contains(QPoint(door.x, door.y)))
-            continue;
+    for (int index : blockedOpenDoors(room)) {
+        Room::Door& door = room.doors[index];
         qDebug().noquote() << QStringLiteral("Room %1.%2 (%3): removing invalid door at (%4, %5)!")
                                   .arg(room.type)
                                   .arg(room.variant)

@@ -184,9 +184,9 @@ public:
     static pugi::xml_parse_result loadXmlFile(pugi::xml_document& doc, const QString& path);
 
     static void fix_room(Room& room);
-    // The cells where an open door is blocked: around every spawn that may hold something
-    // solid. fix_room closes the open doors there.
-    static QSet<QPoint> blockedDoorCells(const Room& room);
+    // The positions in the door list of the open doors that a spawn next to them may block with
+    // something solid; fix_room closes them.
+    static QList<int> blockedOpenDoors(const Room& room);
     // The copy of a room that the binary export writes: repaired, without the spawns it leaves
     // out.
     static Room stbCopy(const Room& room);

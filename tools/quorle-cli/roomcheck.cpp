@@ -153,14 +153,14 @@ private:
 
     void checkDoors(const Room& room) {
         const QSet<QPoint> doorSlots = roomDoorSlots(room.shape, room.width, room.height);
-        const QSet<QPoint> blocked = DB::blockedDoorCells(room);
-        for (const Room::Door& door : room.doors) {
-            const QPoint at(door.x, door.y);
-            if (!doorSlots.contains(at))
+        const QList<int> blocked = DB::blockedOpenDoors(room);
+        for (int i = 0; i < room.doors.size(); ++i) {
+            const Room::Door& door = room.doors.at(i);
+            if (!doorSlots.contains(QPoint(door.x, door.y)))
                 report(QStringLiteral("door-off-slot"),
                        QStringLiteral("door at %1 is not on a door slot of the room's shape")
                            .arg(cell(door)));
-            else if (door.exists && blocked.contains(at))
+            else if (blocked.contains(i))
                 report(QStringLiteral("door-blocked"),
                        QStringLiteral("open door at %1 is blocked by a spawn; the binary export "
                                       "closes it")
