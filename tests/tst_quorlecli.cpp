@@ -205,8 +205,6 @@ void TestQuorleCli::exportStbWritesWhatTheEditorWrites() {
     QVERIFY2(run.err.contains("Below is a list of files that failed to load:\n"
                               "lantern_depths.xml (File was not found)\n"),
              qPrintable(run.err));
-    QVERIFY(run.out.contains(
-        QStringLiteral("wrote %1 (19 rooms)\n").arg(workspace.filePath("cli/mossgrave.stb"))));
 
     g_settings->setValue(QStringLiteral("resources/path"), resources);
     ModalAnswerer answerer;
@@ -215,9 +213,12 @@ void TestQuorleCli::exportStbWritesWhatTheEditorWrites() {
     QVERIFY(!db.exportBinarySilently(workspace.filePath("editor")).isEmpty());
     const QStringList files = QDir(workspace.filePath("editor")).entryList(QDir::Files);
     QCOMPARE(QDir(workspace.filePath("cli")).entryList(QDir::Files), files);
-    QCOMPARE(files.size(), 5);
-    for (const QString& file : files)
+    QVERIFY(!files.isEmpty() && !files.contains("lantern_depths.stb"));
+    QCOMPARE(run.out.count("\n"), files.size());
+    for (const QString& file : files) {
+        QVERIFY(run.out.contains("wrote " + workspace.filePath("cli/" + file) + " ("));
         QCOMPARE(workspace.read("cli/" + file), workspace.read("editor/" + file));
+    }
 }
 
 void TestQuorleCli::importStbLeavesADamagedStageAlone() {
