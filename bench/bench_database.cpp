@@ -185,14 +185,23 @@ void BM_ImportBinary(benchmark::State& state) {
 }
 BENCHMARK(BM_ImportBinary)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
-// quorle-cli's check of the whole folder, in-process: its findings are printed into memory.
+// A quorle-cli command run in-process, printing into memory; its exit status.
+template <typename Command> int runCliCommand(Command command) {
+    QString printed;
+    QTextStream out(&printed);
+    QTextStream err(&printed);
+    return command(resources().path(), out, err);
+}
+
+// quorle-cli's check of the whole folder.
 void BM_CliCheck(benchmark::State& state) {
-    const QString folder = resources().path();
+    resources();
     for (auto _ : state) {
-        QString printed;
-        QTextStream out(&printed);
-        QTextStream err(&printed);
-        if (CliCommands::check(folder, QString(), false, out, err) == CliCommands::UsageError)
+        const int status =
+            runCliCommand([](const QString& folder, QTextStream& out, QTextStream& err) {
+                return CliCommands::check(folder, QString(), false, out, err);
+            });
+        if (status == CliCommands::UsageError)
             state.SkipWithError("the generated folder could not be checked");
     }
     setXmlBytesProcessed(state);
@@ -216,14 +225,15 @@ void BM_LoadAndExportBinary(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadAndExportBinary)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
-// quorle-cli's export-stb, in-process: the same load and export, and the list of files.
+// quorle-cli's export-stb: the same load and export, and the list of files.
 void BM_CliExportStb(benchmark::State& state) {
-    const QString folder = resources().path();
+    resources();
     for (auto _ : state) {
-        QString printed;
-        QTextStream out(&printed);
-        QTextStream err(&printed);
-        if (CliCommands::exportStb(folder, binaryFolder(), out, err) != CliCommands::Success)
+        const int status =
+            runCliCommand([](const QString& folder, QTextStream& out, QTextStream& err) {
+                return CliCommands::exportStb(folder, binaryFolder(), out, err);
+            });
+        if (status != CliCommands::Success)
             state.SkipWithError("the STB files could not be written");
     }
 }
