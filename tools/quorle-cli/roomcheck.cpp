@@ -152,7 +152,7 @@ private:
     }
 
     void checkDoors(const Room& room) {
-        const QSet<QPoint> doorSlots = roomDoorSlots(room.shape, room.width, room.height);
+        const QList<QPoint> doorSlots = roomDoorSlots(room.shape, room.width, room.height);
         const QList<int> blocked = DB::blockedOpenDoors(room);
         for (int i = 0; i < room.doors.size(); ++i) {
             const Room::Door& door = room.doors.at(i);
