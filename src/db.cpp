@@ -17,6 +17,8 @@
 #include <QSet>
 #include <QSettings>
 #include <QTextCodec>
+#include <QThread>
+#include <QThreadPool>
 #include <QtEndian>
 
 #include <algorithm>
@@ -25,6 +27,7 @@
 #include <cstring>
 #include <numeric>
 #include <string>
+#include <vector>
 
 // Room record
 
@@ -310,13 +313,20 @@ float readWeight(pugi::xml_attribute attribute) {
 
 // The first attribute of each given name, found in one pass over the element's attributes:
 // stage files are large, and looking every attribute up by name scans the list again each time.
+// Which names are found is kept in a mask of our own, since every question put to a pugixml
+// handle is a call into the library.
 template <size_t N> struct Attributes {
     explicit Attributes(pugi::xml_node node, const char* const (&names)[N]) {
-        for (pugi::xml_attribute attribute = node.first_attribute(); attribute;
+        static_assert(N <= 32, "one bit per name");
+        quint32 missing = (quint32(1) << N) - 1;
+        for (pugi::xml_attribute attribute = node.first_attribute(); attribute && missing;
              attribute = attribute.next_attribute()) {
+            const char* name = attribute.name();
             for (size_t i = 0; i < N; ++i) {
-                if (!found[i] && std::strcmp(attribute.name(), names[i]) == 0) {
+                const quint32 bit = quint32(1) << i;
+                if ((missing & bit) && name[0] == names[i][0] && std::strcmp(name, names[i]) == 0) {
                     found[i] = attribute;
+                    missing &= ~bit;
                     break;
                 }
             }
@@ -613,38 +623,76 @@ QString DB::roomsFolder() {
 
 namespace {
 
-// Reads every room element of a stage file into the stage and renumbers rooms whose type and
-// variant are already taken in that file.
-void readStageRooms(Stage& stage, const pugi::xml_document& doc) {
+// A room that took the type and variant of an earlier room of its stage file, and the free
+// variant it was moved to.
+struct Renumbering {
+    quint32 type;
+    quint32 oldVariant;
+    quint32 newVariant;
+};
+
+// Reads every room element of a stage file in document order and moves rooms whose type and
+// variant are already taken in that file to the next free variants, first come first served.
+void readStageRooms(const pugi::xml_document& doc, QList<Room>& rooms,
+                    std::vector<Renumbering>& renumberings) {
     const pugi::xml_node roomsNode = doc.child("rooms");
     int count = 0;
     for (pugi::xml_node node = roomsNode.child("room"); node; node = node.next_sibling("room"))
         ++count;
-    stage.rooms.reserve(stage.rooms.size() + count);
+    rooms.reserve(count);
 
-    RoomListModel* model = stage.getModel();
     QSet<quint64> taken;
     taken.reserve(count);
-    QList<int> duplicates;
+    std::vector<int> duplicates;
     for (pugi::xml_node node = roomsNode.child("room"); node; node = node.next_sibling("room")) {
-        const int row = model->rowCount();
-        model->insertRows(row, 1);
-        Room& room = stage.rooms[row];
+        rooms.append(Room());
+        Room& room = rooms.last();
         DB::read_xml_room(node, room);
         const quint64 key = roomKey(room);
         if (taken.contains(key))
-            duplicates.append(row);
+            duplicates.push_back(rooms.size() - 1);
         taken.insert(key);
     }
 
-    for (int row : qAsConst(duplicates)) {
-        Room& room = stage.rooms[row];
+    for (int row : duplicates) {
+        Room& room = rooms[row];
         const quint32 oldVariant = room.variant;
         while (taken.contains(roomKey(room)))
             ++room.variant;
-        qDebug() << "duplicate variant" << room.type << oldVariant << "->" << room.variant;
+        renumberings.push_back({room.type, oldVariant, room.variant});
         taken.insert(roomKey(room));
     }
+}
+
+// One stage file, read on a worker thread: it sees only its own path and fills only its own
+// fields, never a Stage, a model or the log, so the files of a load can be read side by side.
+struct StageFileReading {
+    QString path;
+    bool readable = false;
+    // The parser's reason when the file could not be read.
+    QString failure;
+    QList<Room> rooms;
+    std::vector<Renumbering> renumberings;
+
+    void read() {
+        pugi::xml_document doc;
+        const pugi::xml_parse_result result = loadXmlFile(doc, path);
+        readable = bool(result);
+        if (readable)
+            readStageRooms(doc, rooms, renumberings);
+        else
+            failure = QString::fromUtf8(result.description());
+    }
+};
+
+// Reads the files with one task each on a pool as large as the machine has cores, and returns
+// once all of them are read.
+void readStageFiles(std::vector<StageFileReading>& readings) {
+    QThreadPool pool;
+    pool.setMaxThreadCount(QThread::idealThreadCount());
+    for (StageFileReading& reading : readings)
+        pool.start([&reading] { reading.read(); });
+    pool.waitForDone();
 }
 
 } // namespace
@@ -654,19 +702,28 @@ QString DB::loadSilently() {
     load_stages();
 
     const QString folder = roomsFolder();
+    std::vector<StageFileReading> readings(size_t(stages.size()));
+    for (int i = 0; i < stages.size(); ++i)
+        readings[size_t(i)].path = folder + stages[i]->path.toLower();
+    readStageFiles(readings);
+
+    // The stages take their rooms, and the log and the warning their lines, here on the main
+    // thread in catalogue order, whatever order the files were read in.
     QString failures;
-    for (Stage* stage : qAsConst(stages)) {
+    for (int i = 0; i < stages.size(); ++i) {
+        Stage* stage = stages[i];
+        StageFileReading& reading = readings[size_t(i)];
         qDebug() << "Loading" << (folder + stage->path) << "...";
-        const QString path = folder + stage->path.toLower();
-        pugi::xml_document doc;
-        const pugi::xml_parse_result result = loadXmlFile(doc, path);
-        stage->fileUnreadable = !result;
-        if (!result) {
-            failures += QStringLiteral("%1 (%2)\n")
-                            .arg(stage->path.toLower(), QString::fromUtf8(result.description()));
+        stage->fileUnreadable = !reading.readable;
+        if (!reading.readable) {
+            failures += QStringLiteral("%1 (%2)\n").arg(stage->path.toLower(), reading.failure);
             continue;
         }
-        readStageRooms(*stage, doc);
+        for (const Renumbering& renumbering : reading.renumberings) {
+            qDebug() << "duplicate variant" << renumbering.type << renumbering.oldVariant << "->"
+                     << renumbering.newVariant;
+        }
+        stage->rooms = std::move(reading.rooms);
         qDebug() << stage->rooms.size() << "Rooms loaded.";
     }
     return catalogueFailure +
