@@ -161,7 +161,7 @@ void EntityConfig::loadIcons(QString& warnings) {
         // A file that is no image still takes the key, so it hides an older picture of the
         // same entity rather than leaving a stale one on screen.
         icons.insert(int(ENTITYID(type, variant, subtype)),
-                     QImage(g_prefix + QStringLiteral("icons/") + fileName));
+                     Icon{folder.absoluteFilePath(fileName), {}});
     }
 }
 
@@ -197,7 +197,15 @@ std::vector<EntityConfig::Entity>& EntityConfig::GetAllEntities() {
 
 QImage& EntityConfig::icon(int type, int variant, int subtype) {
     const auto found = icons.find(int(ENTITYID(type, variant, subtype)));
-    return found == icons.end() ? NullImage : *found;
+    if (found == icons.end())
+        return NullImage;
+    Icon& icon = *found;
+    if (!icon.pendingFile.isEmpty()) {
+        // A file that does not decode is kept as a null image, so it is read only once.
+        icon.image = QImage(icon.pendingFile);
+        icon.pendingFile.clear();
+    }
+    return icon.image;
 }
 
 QString loadEditorEntityFiles(EntityConfig& catalogue) {

@@ -33,14 +33,23 @@ public:
     std::vector<Entity> GetEntityVariants(int type) const;
     std::vector<Entity>& GetAllEntities();
 
-    // The icon of exactly this triple, or a null image.
+    // The icon of exactly this triple, or a null image. Its file is decoded on the first
+    // request after the Load that listed it; the reference stays valid until the next Load.
     QImage& icon(int type, int variant, int subtype);
 
 private:
+    // An icon file listed by a Load, read the first time the icon is asked for: a start-up then
+    // decodes only the icons on screen, however large the catalogue.
+    struct Icon {
+        // The file still to decode; empty once decoded.
+        QString pendingFile;
+        QImage image;
+    };
+
     void loadIcons(QString& warnings);
 
     std::vector<Entity> entities;
-    QMap<int, QImage> icons;
+    QMap<int, Icon> icons;
 };
 
 extern EntityConfig g_EntityConfig;

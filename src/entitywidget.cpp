@@ -65,7 +65,7 @@ void EntityWidget::changeTab(int tab) {
 
 void EntityWidget::catalogueReloaded() {
     pressedEntity = nullptr;
-    iconOverhang = -1;
+    iconOverhang = 0;
     update();
 }
 
@@ -118,16 +118,6 @@ void EntityWidget::loadPalette(const QString& path) {
 
 // Drawing
 
-// An icon wider than a cell reaches half its excess into the cells on either side.
-int EntityWidget::measureIconOverhang() const {
-    int overhang = 0;
-    for (const EntityConfig::Entity& entity : g_EntityConfig.GetAllEntities()) {
-        const int w = g_EntityConfig.icon(entity.type, entity.variant, entity.subtype).width() / 2;
-        overhang = std::max(overhang, (w - CellPitch + 1) / 2);
-    }
-    return overhang;
-}
-
 void EntityWidget::paintEvent(QPaintEvent* event) {
     const int count = cellCount();
     // The catalogue strip is as wide as its cells, so that its scroll area reaches them all.
@@ -142,14 +132,19 @@ void EntityWidget::paintEvent(QPaintEvent* event) {
         painter.setOpacity(0.33);
 
     // The catalogue strip is far wider than what its scroll area shows; only the cells whose
-    // ground or icon reaches the exposed rectangle are drawn.
-    if (iconOverhang < 0)
-        iconOverhang = measureIconOverhang();
+    // ground or icon may reach the exposed rectangle are drawn, so that only their icons are
+    // decoded. An icon's width is known once it is decoded: the cells drawn are those within
+    // the widest icon's reach plus one more cell on either side, and when an icon reaches
+    // further than any before, the exposed part is drawn again with the wider reach.
+    const int overhangBefore = iconOverhang;
+    const int reach = iconOverhang + CellPitch;
     const QRect exposed = event->rect();
-    const int first = std::max(0, (exposed.left() - iconOverhang) / CellPitch);
-    const int last = std::min(count - 1, (exposed.right() + iconOverhang) / CellPitch);
+    const int first = std::max(0, (exposed.left() - reach) / CellPitch);
+    const int last = std::min(count - 1, (exposed.right() + reach) / CellPitch);
     for (int i = first; i <= last; ++i)
         paintCell(painter, i);
+    if (iconOverhang > overhangBefore)
+        update(exposed);
 }
 
 void EntityWidget::paintCell(QPainter& painter, int index) {
@@ -165,6 +160,8 @@ void EntityWidget::paintCell(QPainter& painter, int index) {
         if (!icon.isNull()) {
             const int w = icon.width() / 2;
             const int h = icon.height() / 2;
+            // Half of what exceeds the cell reaches into the cells on either side.
+            iconOverhang = std::max(iconOverhang, (w - CellPitch + 1) / 2);
             painter.drawImage(QRect(CellPitch * index + qRound((CellPitch - w) / 2.0),
                                     qRound((CellPitch - h) / 2.0), w, h),
                               icon);

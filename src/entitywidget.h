@@ -52,7 +52,6 @@ private:
     int cellCount() const;
     void paintCell(QPainter& painter, int index);
     void startDrag();
-    int measureIconOverhang() const;
 
     bool paletteMode = false;
     std::array<std::vector<const EntityConfig::Entity*>, TabCount> tabs;
@@ -61,6 +60,7 @@ private:
     int dropIndex = -1;
     QPoint pressPos;
     const EntityConfig::Entity* pressedEntity = nullptr;
-    // How far the widest icon reaches past its cell on either side; -1 until measured.
-    int iconOverhang = -1;
+    // How far the widest icon drawn since the last catalogue load reaches past its cell on
+    // either side.
+    int iconOverhang = 0;
 };

@@ -211,20 +211,27 @@ void TestEntityConfig::iconFileNames() {
     QCOMPARE(&image == &c.config.icon(1, 2, 3), !found);
 }
 
+// Icons are read when first asked for, so a file changed after the load counts as it is then.
 // Reloading rebuilds the list but only adds to the icon table: an unreadable picture replaces
-// the old one, a vanished file leaves its picture behind.
+// the old one for good, a vanished file leaves a picture already read behind.
 void TestEntityConfig::reloadKeepsIconTable() {
     Catalogue c;
     c.icon(QStringLiteral("5.1.png"), 17);
     c.icon(QStringLiteral("6.1.png"), 19);
+    c.icon(QStringLiteral("8.1.png"), 29);
     c.load(entity(10, 0, 0, "Bogling"), "", "5,1,0,Relic\n");
+    c.icon(QStringLiteral("8.1.png"), 31);
+    QCOMPARE(c.config.icon(8, 1, 0).width(), 31);
     QCOMPARE(c.config.icon(5, 1, 0).width(), 17);
+    QCOMPARE(c.config.icon(6, 1, 0).width(), 19);
 
     c.icon(QStringLiteral("5.1.png"), "not an image");
     QVERIFY(QFile::remove(c.iconsPath() + QStringLiteral("/6.1.png")));
     c.icon(QStringLiteral("7.1.png"), 23);
     c.load(entity(10, 0, 0, "Bogling"), "", "5,1,0,Relic\n");
     QCOMPARE(c.all(), QStringList({"5.1.0 Relic", "10.0.0 Bogling"}));
+    QVERIFY(c.config.icon(5, 1, 0).isNull());
+    c.icon(QStringLiteral("5.1.png"), 17);
     QVERIFY(c.config.icon(5, 1, 0).isNull());
     QCOMPARE(c.config.icon(6, 1, 0).width(), 19);
     QCOMPARE(c.config.icon(7, 1, 0).width(), 23);
