@@ -17,14 +17,15 @@
 #include <QSet>
 #include <QSettings>
 #include <QTextCodec>
-#include <QThread>
 #include <QThreadPool>
 #include <QtEndian>
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -685,14 +686,28 @@ struct StageFileReading {
     }
 };
 
-// Reads the files with one task each on a pool as large as the machine has cores, and returns
-// once all of them are read.
+// Reads the files with one task each on the application's thread pool, as large as the machine
+// has cores, and returns once all of them are read.
 void readStageFiles(std::vector<StageFileReading>& readings) {
-    QThreadPool pool;
-    pool.setMaxThreadCount(QThread::idealThreadCount());
-    for (StageFileReading& reading : readings)
-        pool.start([&reading] { reading.read(); });
-    pool.waitForDone();
+    // Each task takes its file and hands it back under this lock as well as the pool's own, and
+    // the main thread waits on the count it guards: Qt's locks are invisible to the thread
+    // sanitizer, which would otherwise report every file as a race. Tasks look at what they are
+    // given only once they hold the lock, so they cannot run ahead of the loop that starts them.
+    static std::mutex handOver;
+    static std::condition_variable allRead;
+    std::unique_lock<std::mutex> lock(handOver);
+    size_t remaining = readings.size();
+    for (StageFileReading& reading : readings) {
+        QThreadPool::globalInstance()->start([&reading, &remaining] {
+            std::unique_lock<std::mutex> taken(handOver);
+            taken.unlock();
+            reading.read();
+            taken.lock();
+            if (--remaining == 0)
+                allRead.notify_one();
+        });
+    }
+    allRead.wait(lock, [&remaining] { return remaining == 0; });
 }
 
 } // namespace
