@@ -10,10 +10,12 @@
 #include <QSet>
 #include <QSettings>
 #include <QStringList>
+#include <QVector>
 
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <charconv>
 
 EntityConfig g_EntityConfig;
 
@@ -22,10 +24,19 @@ namespace {
 // Handed out by EntityConfig::icon for entities without a picture; callers must not modify it.
 QImage NullImage;
 
-// Key of an entity in the blacklist and the icon table. Only ever compared in memory, so two
-// triples whose texts collide simply share a key.
+// Key of an entity in the blacklist and the icon table: the hash of its text
+// "type.variant.subtype". Only ever compared in memory, so two triples whose texts collide simply
+// share a key. It is worked out for every catalogue entry, icon file and drawn cell, so the text is
+// written on the stack; hashed as Latin-1 it gives what it gives as a QString.
 uint ENTITYID(int type, int variant, int subtype) {
-    return qHash(QStringLiteral("%1.%2.%3").arg(type).arg(variant).arg(subtype), 0);
+    constexpr int longestNumber = 11; // -2147483648
+    char text[3 * (longestNumber + 1)];
+    char* end = std::to_chars(text, text + longestNumber, type).ptr;
+    *end++ = '.';
+    end = std::to_chars(end, end + longestNumber, variant).ptr;
+    *end++ = '.';
+    end = std::to_chars(end, end + longestNumber, subtype).ptr;
+    return qHash(QLatin1String(text, int(end - text)), 0);
 }
 
 // The comma-separated fields of each line of a user list (blacklist, custom entities). Lines
@@ -84,8 +95,10 @@ void appendGameEntities(std::vector<EntityConfig::Entity>& entities, const QStri
         entity.subtype = node.attribute("subtype").as_int();
         entity.name = node.attribute("name").value();
         entity.bossID = node.attribute("bossID").as_int();
-        if (!blacklist.contains(ENTITYID(entity.type, entity.variant, entity.subtype)) &&
-            isPlaceableGameType(entity.type)) {
+        const bool blacklisted =
+            !blacklist.isEmpty() &&
+            blacklist.contains(ENTITYID(entity.type, entity.variant, entity.subtype));
+        if (!blacklisted && isPlaceableGameType(entity.type)) {
             entities.push_back(entity);
         } else {
             qDebug() << "skipping entity " << entity.type << "." << entity.variant << "."
@@ -150,18 +163,18 @@ void EntityConfig::loadIcons(QString& warnings) {
         warnings += QStringLiteral("Warning: No icons found in %1\n").arg(folder.absolutePath());
         return;
     }
+    const QString folderPath = folder.absolutePath();
     for (const QString& fileName : files) {
         // type.variant.extension or type.variant.subtype.extension
-        const QStringList parts = fileName.split(QLatin1Char('.'));
+        const QVector<QStringRef> parts = fileName.splitRef(QLatin1Char('.'));
         if (parts.size() < 3)
             continue;
-        const int type = fieldNumber(parts[0]);
-        const int variant = fieldNumber(parts[1]);
-        const int subtype = parts.size() >= 4 ? fieldNumber(parts[2]) : 0;
+        const int type = parts[0].toInt(nullptr, 10);
+        const int variant = parts[1].toInt(nullptr, 10);
+        const int subtype = parts.size() >= 4 ? parts[2].toInt(nullptr, 10) : 0;
         // A file that is no image still takes the key, so it hides an older picture of the
         // same entity rather than leaving a stale one on screen.
-        icons.insert(int(ENTITYID(type, variant, subtype)),
-                     Icon{folder.absoluteFilePath(fileName), {}});
+        icons.insert(int(ENTITYID(type, variant, subtype)), Icon{folderPath, fileName, {}});
     }
 }
 
@@ -202,7 +215,8 @@ QImage& EntityConfig::icon(int type, int variant, int subtype) {
     Icon& icon = *found;
     if (!icon.pendingFile.isEmpty()) {
         // A file that does not decode is kept as a null image, so it is read only once.
-        icon.image = QImage(icon.pendingFile);
+        icon.image = QImage(icon.folder + QLatin1Char('/') + icon.pendingFile);
+        icon.folder.clear();
         icon.pendingFile.clear();
     }
     return icon.image;

@@ -41,7 +41,8 @@ private:
     // An icon file listed by a Load, read the first time the icon is asked for: a start-up then
     // decodes only the icons on screen, however large the catalogue.
     struct Icon {
-        // The file still to decode; empty once decoded.
+        // The folder and name of the file still to decode; both empty once decoded.
+        QString folder;
         QString pendingFile;
         QImage image;
     };
