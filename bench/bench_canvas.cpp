@@ -86,6 +86,7 @@ public:
         paints += event->type() == QEvent::Paint ? 1 : 0;
         return false;
     }
+    int count() const { return paints; }
     // Paints per iteration as a counter; an error when nothing was painted.
     void report(benchmark::State& state) const {
         state.counters["paints"] = benchmark::Counter(paints, benchmark::Counter::kAvgIterations);
@@ -116,40 +117,71 @@ void BM_PaintRoom(benchmark::State& state) {
 BENCHMARK(BM_PaintRoom)->Unit(benchmark::kMillisecond);
 
 // The catalogue strip as the main window holds it: a scroll area with a 1,300-pixel viewport,
-// scrolled to the middle of the catalogue.
+// showing the start of the catalogue.
+class ScrolledStrip {
+public:
+    explicit ScrolledStrip(int entityCount) {
+        useCatalogue(entityCount);
+        area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area.setFrameShape(QFrame::NoFrame);
+        strip = new EntityWidget;
+        strip->catalogueReloaded();
+        area.setWidget(strip);
+        area.resize(1300, 40 + area.horizontalScrollBar()->sizeHint().height());
+        // As in the main window's form: as wide as the viewport until its first paint widens it
+        // to the whole catalogue.
+        strip->resize(1300, EntityWidget::CellPitch);
+        area.show();
+        QApplication::processEvents();
+    }
+
+    void report(benchmark::State& state, int entityCount) const {
+        if (strip->width() != entityCount * EntityWidget::CellPitch)
+            state.SkipWithError("the strip does not span the catalogue");
+        state.counters["viewport_px"] = area.viewport()->width();
+        state.counters["strip_px"] = strip->width();
+    }
+
+    QScrollArea area;
+    EntityWidget* strip;
+};
+
+// Repainting the strip scrolled to the middle of the catalogue, its icons decoded.
 void BM_PaintStrip(benchmark::State& state) {
     const int entityCount = int(state.range(0));
-    useCatalogue(entityCount);
-    QScrollArea area;
-    area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    area.setFrameShape(QFrame::NoFrame);
-    auto* strip = new EntityWidget;
-    strip->catalogueReloaded();
-    area.setWidget(strip);
-    area.resize(1300, 40 + area.horizontalScrollBar()->sizeHint().height());
-    // As in the main window's form: as wide as the viewport until its first paint widens it to
-    // the whole catalogue.
-    strip->resize(1300, EntityWidget::CellPitch);
-    area.show();
+    ScrolledStrip scrolled(entityCount);
+    QScrollBar* bar = scrolled.area.horizontalScrollBar();
+    bar->setValue(bar->maximum() / 2);
     QApplication::processEvents();
-    area.horizontalScrollBar()->setValue(area.horizontalScrollBar()->maximum() / 2);
-    QApplication::processEvents();
-    if (strip->width() != entityCount * EntityWidget::CellPitch)
-        state.SkipWithError("the strip does not span the catalogue");
-
-    const PaintCounter painted(strip);
+    const PaintCounter painted(scrolled.strip);
     for (auto _ : state)
-        strip->repaint();
+        scrolled.strip->repaint();
     painted.report(state);
-    state.counters["viewport_px"] = area.viewport()->width();
-    state.counters["strip_px"] = strip->width();
+    scrolled.report(state, entityCount);
 }
 BENCHMARK(BM_PaintStrip)
     ->ArgName("entities")
     ->Arg(500)
     ->Arg(LargeCatalogue)
     ->Unit(benchmark::kMicrosecond);
+
+// The strip's first paint after the catalogue was loaded, as at start-up: the icons it shows
+// are decoded on the way.
+void BM_FirstPaintStrip(benchmark::State& state) {
+    ScrolledStrip scrolled(LargeCatalogue);
+    const PaintCounter painted(scrolled.strip);
+    for (auto _ : state) {
+        state.PauseTiming();
+        useCatalogue(LargeCatalogue);
+        scrolled.strip->catalogueReloaded();
+        state.ResumeTiming();
+        scrolled.strip->repaint();
+    }
+    painted.report(state);
+    scrolled.report(state, LargeCatalogue);
+}
+BENCHMARK(BM_FirstPaintStrip)->Unit(benchmark::kMillisecond);
 
 // The canvas alone, shown, moving through the rooms of a stage: setRoom repaints at once.
 void BM_SwitchRoomCanvas(benchmark::State& state) {
@@ -167,21 +199,73 @@ void BM_SwitchRoomCanvas(benchmark::State& state) {
 }
 BENCHMARK(BM_SwitchRoomCanvas)->Unit(benchmark::kMillisecond);
 
-// The editor's window over a resources folder with one stage of 600 rooms.
-class EditorOverGeneratedStage {
+// A resources folder with one stage of 600 rooms and the entity file of the generated catalogue
+// of that size, laid out for the editor: the catalogue's folder is its working folder.
+class GeneratedWorkspace {
 public:
-    EditorOverGeneratedStage()
-        : resources(1, RoomsPerStage, SpawnsPerRoom) {
-        const GeneratedCatalogue& generated = catalogue(LargeCatalogue);
-        g_prefix = generated.prefix();
+    explicit GeneratedWorkspace(int entityCount)
+        : generated(catalogue(entityCount))
+        , resources(1, RoomsPerStage, SpawnsPerRoom) {
         QFile::copy(generated.entitiesPath(), resources.path() + QStringLiteral("/entities2.xml"));
         settings = std::make_unique<QSettings>(
             settingsFolder.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
         settings->setValue(QStringLiteral("resources/path"), resources.path());
+    }
+
+    // Makes this the editor's working folder and settings.
+    void use() {
+        g_prefix = generated.prefix();
         g_settings = settings.get();
-        window = std::make_unique<MainWindow>();
-        window->resize(1600, 1000);
-        window->show();
+    }
+
+private:
+    const GeneratedCatalogue& generated;
+    GeneratedResources resources;
+    QTemporaryDir settingsFolder;
+    std::unique_ptr<QSettings> settings;
+};
+
+// The editor's window as at start-up, shown and painted once, strips included.
+std::unique_ptr<MainWindow> openWindow() {
+    auto window = std::make_unique<MainWindow>();
+    window->resize(1600, 1000);
+    auto* strip = window->findChild<EntityWidget*>(QStringLiteral("entityWidget"));
+    const PaintCounter painted(strip);
+    window->show();
+    while (painted.count() == 0)
+        QApplication::processEvents();
+    return window;
+}
+
+// From constructing the main window, which loads the stages and the entity catalogue, until
+// it has painted, for a catalogue of that many entities with an icon each.
+void BM_OpenWindow(benchmark::State& state) {
+    static std::map<int, std::unique_ptr<GeneratedWorkspace>> workspaces;
+    std::unique_ptr<GeneratedWorkspace>& workspace = workspaces[int(state.range(0))];
+    if (!workspace)
+        workspace = std::make_unique<GeneratedWorkspace>(int(state.range(0)));
+    workspace->use();
+    for (auto _ : state) {
+        std::unique_ptr<MainWindow> window = openWindow();
+        state.PauseTiming();
+        window.reset();
+        state.ResumeTiming();
+    }
+    g_settings = nullptr;
+}
+BENCHMARK(BM_OpenWindow)
+    ->ArgName("entities")
+    ->Arg(500)
+    ->Arg(LargeCatalogue)
+    ->Unit(benchmark::kMillisecond);
+
+// The editor's window over the workspace with the large catalogue, its one stage shown.
+class EditorOverGeneratedStage {
+public:
+    EditorOverGeneratedStage()
+        : workspace(LargeCatalogue) {
+        workspace.use();
+        window = openWindow();
         auto* stages = window->findChild<QListView*>(QStringLiteral("stageListView"));
         stages->setCurrentIndex(stages->model()->index(0, 0));
         QApplication::processEvents();
@@ -231,9 +315,7 @@ public:
     }
 
 private:
-    GeneratedResources resources;
-    QTemporaryDir settingsFolder;
-    std::unique_ptr<QSettings> settings;
+    GeneratedWorkspace workspace;
     std::unique_ptr<MainWindow> window;
 };
 
@@ -353,6 +435,8 @@ BENCHMARK(BM_PaintHistoryMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     std::vector<BenchmarkRatio> targets{
+        {"BM_OpenWindow/entities:5000", "BM_OpenWindow/entities:500", 1.2},
+        {"BM_FirstPaintStrip", "", 16.0},
         {"BM_PaintStrip/entities:5000", "BM_PaintStrip/entities:500", 1.5},
         {"BM_PaintRoom", "", 8.0},
         {"BM_SwitchRoomCanvas", "", 16.0},
