@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -152,19 +153,28 @@ QString EntityConfig::Load(const QString& entitiesPath, const QString& blacklist
 }
 
 void EntityConfig::loadIcons(QString& warnings) {
+    // The names listed by an earlier load go in first, so that this load's replace them.
+    takeIconListing();
     const QDir folder(g_prefix + QStringLiteral("icons"));
     if (!folder.exists()) {
         warnings +=
             QStringLiteral("Warning: Could not open icons dir %1\n").arg(folder.absolutePath());
         return;
     }
-    const QStringList files = folder.entryList(QDir::Files, QDir::Unsorted);
-    if (files.isEmpty()) {
+    if (!QDirIterator(folder.path(), QDir::Files).hasNext()) {
         warnings += QStringLiteral("Warning: No icons found in %1\n").arg(folder.absolutePath());
         return;
     }
-    const QString folderPath = folder.absolutePath();
-    for (const QString& fileName : files) {
+    pendingListing = std::async(std::launch::async, [path = folder.absolutePath()] {
+        return IconListing{path, QDir(path).entryList(QDir::Files, QDir::Unsorted)};
+    });
+}
+
+void EntityConfig::takeIconListing() {
+    if (!pendingListing.valid())
+        return;
+    const IconListing listing = pendingListing.get();
+    for (const QString& fileName : listing.files) {
         // type.variant.extension or type.variant.subtype.extension
         const QVector<QStringRef> parts = fileName.splitRef(QLatin1Char('.'));
         if (parts.size() < 3)
@@ -174,7 +184,7 @@ void EntityConfig::loadIcons(QString& warnings) {
         const int subtype = parts.size() >= 4 ? parts[2].toInt(nullptr, 10) : 0;
         // A file that is no image still takes the key, so it hides an older picture of the
         // same entity rather than leaving a stale one on screen.
-        icons.insert(int(ENTITYID(type, variant, subtype)), Icon{folderPath, fileName, {}});
+        icons.insert(int(ENTITYID(type, variant, subtype)), Icon{listing.folder, fileName, {}});
     }
 }
 
@@ -209,6 +219,7 @@ std::vector<EntityConfig::Entity>& EntityConfig::GetAllEntities() {
 }
 
 QImage& EntityConfig::icon(int type, int variant, int subtype) {
+    takeIconListing();
     const auto found = icons.find(int(ENTITYID(type, variant, subtype)));
     if (found == icons.end())
         return NullImage;
