@@ -166,26 +166,34 @@ void EntityConfig::loadIcons(QString& warnings) {
         return;
     }
     pendingListing = std::async(std::launch::async, [path = folder.absolutePath()] {
-        return IconListing{path, QDir(path).entryList(QDir::Files, QDir::Unsorted)};
+        QMap<int, Icon> listed;
+        for (const QString& fileName : QDir(path).entryList(QDir::Files, QDir::Unsorted)) {
+            // type.variant.extension or type.variant.subtype.extension
+            const QVector<QStringRef> parts = fileName.splitRef(QLatin1Char('.'));
+            if (parts.size() < 3)
+                continue;
+            const int type = parts[0].toInt(nullptr, 10);
+            const int variant = parts[1].toInt(nullptr, 10);
+            const int subtype = parts.size() >= 4 ? parts[2].toInt(nullptr, 10) : 0;
+            // Of two files for one entity, the one listed later wins.
+            listed.insert(int(ENTITYID(type, variant, subtype)), Icon{path, fileName, {}});
+        }
+        return listed;
     });
 }
 
 void EntityConfig::takeIconListing() {
     if (!pendingListing.valid())
         return;
-    const IconListing listing = pendingListing.get();
-    for (const QString& fileName : listing.files) {
-        // type.variant.extension or type.variant.subtype.extension
-        const QVector<QStringRef> parts = fileName.splitRef(QLatin1Char('.'));
-        if (parts.size() < 3)
-            continue;
-        const int type = parts[0].toInt(nullptr, 10);
-        const int variant = parts[1].toInt(nullptr, 10);
-        const int subtype = parts.size() >= 4 ? parts[2].toInt(nullptr, 10) : 0;
-        // A file that is no image still takes the key, so it hides an older picture of the
-        // same entity rather than leaving a stale one on screen.
-        icons.insert(int(ENTITYID(type, variant, subtype)), Icon{listing.folder, fileName, {}});
+    QMap<int, Icon> listed = pendingListing.get();
+    if (icons.isEmpty()) {
+        icons.swap(listed);
+        return;
     }
+    // A file that is no image still takes the key, so it hides an older picture of the same
+    // entity rather than leaving a stale one on screen.
+    for (auto icon = listed.cbegin(); icon != listed.cend(); ++icon)
+        icons.insert(icon.key(), icon.value());
 }
 
 const EntityConfig::Entity* EntityConfig::GetEntity(int type, int variant, int subtype) const {

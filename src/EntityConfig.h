@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QMap>
 #include <QString>
-#include <QStringList>
 
 #include <future>
 #include <string>
@@ -49,20 +48,14 @@ private:
         QImage image;
     };
 
-    // The names of the icon folder's files, in the order the file system gives them.
-    struct IconListing {
-        QString folder;
-        QStringList files;
-    };
-
     void loadIcons(QString& warnings);
     void takeIconListing();
 
     std::vector<Entity> entities;
     QMap<int, Icon> icons;
     // A large icon folder takes a while to list, so a load lists it on a thread of its own while
-    // the window is being built; the first icon request, or the next load, takes the names in.
-    std::future<IconListing> pendingListing;
+    // the window is being built; the first icon request, or the next load, takes the files in.
+    std::future<QMap<int, Icon>> pendingListing;
 };
 
 extern EntityConfig g_EntityConfig;
