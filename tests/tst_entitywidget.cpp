@@ -337,7 +337,7 @@ private slots:
     void catalogueReload() {
         grab(catalogue);
         QTest::mousePress(catalogue, Qt::LeftButton, Qt::NoModifier, QPoint(45, 5));
-        saveIcon("10.0", QSize(200, 40), Qt::magenta);
+        saveIcon("10.0", QSize(600, 40), Qt::magenta);
         loadCatalogue();
         catalogue->catalogueReloaded();
 
@@ -347,9 +347,12 @@ private slots:
         QTest::mouseRelease(catalogue, Qt::LeftButton, Qt::NoModifier, QPoint(45, 35));
         QCOMPARE(watcher.carried, QStringList());
 
-        // Cell 1's icon is now 100 pixels wide, reaching 30 pixels back into cell 0.
+        // Cell 1's icon is now 300 pixels wide, reaching back over cell 0 and on to the strip's
+        // end, where it shows past cell 4's ground even when only that end is exposed.
         QCOMPARE(grab(catalogue).pixelColor(15, 20), QColor(Qt::magenta));
+        QCOMPARE(grab(catalogue).pixelColor(199, 20), QColor(Qt::magenta));
         comparePartialPaint(QRect(0, 0, 25, 40));
+        comparePartialPaint(QRect(190, 0, 10, 40));
     }
 };
 
