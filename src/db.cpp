@@ -677,7 +677,7 @@ struct StageFileReading {
 
     void read() {
         pugi::xml_document doc;
-        const pugi::xml_parse_result result = loadXmlFile(doc, path);
+        const pugi::xml_parse_result result = DB::loadXmlFile(doc, path);
         readable = bool(result);
         if (readable)
             readStageRooms(doc, rooms, renumberings);
