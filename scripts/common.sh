@@ -16,7 +16,7 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake make g++ qtbase5-dev libpugixml-dev libbenchmark-dev fonts-dejavu-core)
+BUILD_PACKAGES=(cmake make g++ qtbase5-dev libpugixml-dev libbenchmark-dev fonts-dejavu-core clang-format)
 # The fuzz targets are built with clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
