@@ -192,7 +192,7 @@ void BM_Save(benchmark::State& state) {
         for (Stage* stage : qAsConst(db.stages))
             stage->setChanged(true);
         state.ResumeTiming();
-        if (!db.saveSilently().isEmpty())
+        if (!db.saveReport().isEmpty())
             state.SkipWithError("the stages could not be saved");
     }
     setXmlBytesProcessed(state);
@@ -207,7 +207,7 @@ QString binaryFolder() {
 void BM_ExportBinary(benchmark::State& state) {
     DB& db = database();
     for (auto _ : state) {
-        if (!db.exportBinarySilently(binaryFolder()).isEmpty())
+        if (!db.exportBinaryReport(binaryFolder()).isEmpty())
             state.SkipWithError("the STB files could not be written");
     }
 }
@@ -215,10 +215,10 @@ BENCHMARK(BM_ExportBinary)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 void BM_ImportBinary(benchmark::State& state) {
     DB& db = database();
-    if (!db.exportBinarySilently(binaryFolder()).isEmpty())
+    if (!db.exportBinaryReport(binaryFolder()).isEmpty())
         state.SkipWithError("the STB files could not be written");
     for (auto _ : state) {
-        if (!db.importBinarySilently(binaryFolder()).isEmpty())
+        if (!db.importBinaryReport(binaryFolder()).isEmpty())
             state.SkipWithError("the STB files could not be read");
     }
 }
@@ -258,7 +258,7 @@ void BM_LoadAndExportBinary(benchmark::State& state) {
     useGeneratedResources();
     for (auto _ : state) {
         DB db;
-        if (!db.exportBinarySilently(binaryFolder()).isEmpty())
+        if (!db.exportBinaryReport(binaryFolder()).isEmpty())
             state.SkipWithError("the STB files could not be written");
     }
 }

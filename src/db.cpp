@@ -589,28 +589,43 @@ pugi::xml_parse_result DB::read_stage_catalogue(const QString& path, QList<Stage
     return result;
 }
 
-void DB::load_stages() {
-    catalogueFailure.clear();
+pugi::xml_parse_result DB::load_stages() {
     qDeleteAll(stages);
     stages.clear();
-    const QString path = cataloguePath();
-    const pugi::xml_parse_result result = read_stage_catalogue(path, stages);
-    if (!result) {
-        catalogueFailure =
-            QStringLiteral("Could not read the stage catalogue %1 (%2).\nPlease check the "
-                           "resources folder (Tools->Settings...).\n")
-                .arg(QDir::toNativeSeparators(path), QString::fromUtf8(result.description()));
+    return read_stage_catalogue(cataloguePath(), stages);
+}
+
+// Batch reports
+
+bool BatchReport::isEmpty() const {
+    return overall.isEmpty() && failures.isEmpty();
+}
+
+bool BatchReport::failed(const QString& file) const {
+    return std::any_of(failures.cbegin(), failures.cend(),
+                       [&file](const Failure& failure) { return failure.file == file; });
+}
+
+QString BatchReport::text() const {
+    if (failures.isEmpty())
+        return overall;
+    QString text = overall + heading;
+    for (const Failure& failure : failures) {
+        text += failure.reason.isEmpty()
+                    ? failure.file
+                    : QStringLiteral("%1 (%2)").arg(failure.file, failure.reason);
+        text += QLatin1Char('\n');
     }
+    return text;
 }
 
 // Load and save
 
 namespace {
 
-// The warning of a batch operation: its heading and one line per failed file, or nothing when
-// every file went well.
-QString batchWarning(const QString& heading, const QString& failures) {
-    return failures.isEmpty() ? QString() : heading + failures;
+// The heading of the files a save or an export could not write into folder.
+QString cannotWriteHeading(const QString& folder) {
+    return QStringLiteral("Could not write the following files in %1:\n").arg(folder);
 }
 
 } // namespace
@@ -712,11 +727,23 @@ void readStageFiles(std::vector<StageFileReading>& readings) {
 
 } // namespace
 
-QString DB::loadSilently() {
+BatchReport DB::loadReport() {
     load_room_type_strings();
-    load_stages();
+    const pugi::xml_parse_result catalogue = load_stages();
 
     const QString folder = roomsFolder();
+    BatchReport report;
+    if (!catalogue) {
+        report.overall =
+            QStringLiteral("Could not read the stage catalogue %1 (%2).\nPlease check the "
+                           "resources folder (Tools->Settings...).\n")
+                .arg(QDir::toNativeSeparators(cataloguePath()),
+                     QString::fromUtf8(catalogue.description()));
+    }
+    report.heading = QStringLiteral("Could not read some stages from XML files in %1.\nYou might "
+                                    "want to import them from binary STB files (File->Import "
+                                    "Binary...).\nBelow is a list of files that failed to load:\n")
+                         .arg(folder);
     std::vector<StageFileReading> readings(size_t(stages.size()));
     for (int i = 0; i < stages.size(); ++i)
         readings[size_t(i)].path = folder + stages[i]->path.toLower();
@@ -724,14 +751,13 @@ QString DB::loadSilently() {
 
     // The stages take their rooms, and the log and the warning their lines, here on the main
     // thread in catalogue order, whatever order the files were read in.
-    QString failures;
     for (int i = 0; i < stages.size(); ++i) {
         Stage* stage = stages[i];
         StageFileReading& reading = readings[size_t(i)];
         qDebug() << "Loading" << (folder + stage->path) << "...";
         stage->fileUnreadable = !reading.readable;
         if (!reading.readable) {
-            failures += QStringLiteral("%1 (%2)\n").arg(stage->path.toLower(), reading.failure);
+            report.failures.append({stage->path.toLower(), reading.failure});
             continue;
         }
         for (const Renumbering& renumbering : reading.renumberings) {
@@ -741,18 +767,11 @@ QString DB::loadSilently() {
         stage->rooms = std::move(reading.rooms);
         qDebug() << stage->rooms.size() << "Rooms loaded.";
     }
-    return catalogueFailure +
-           batchWarning(
-               QStringLiteral(
-                   "Could not read some stages from XML files in %1.\nYou might want to "
-                   "import them from binary STB files (File->Import Binary...).\nBelow is a "
-                   "list of files that failed to load:\n")
-                   .arg(folder),
-               failures);
+    return report;
 }
 
 void DB::load() {
-    showWarning(loadSilently());
+    showWarning(loadReport());
 }
 
 namespace {
@@ -767,9 +786,10 @@ bool writeStageFile(const Stage& stage, const QString& path) {
 
 } // namespace
 
-QString DB::saveSilently() {
+BatchReport DB::saveReport() {
     const QString folder = roomsFolder();
-    QString failures;
+    BatchReport report;
+    report.heading = cannotWriteHeading(folder);
     for (Stage* stage : qAsConst(stages)) {
         if (!stage->hasUnsavedChanges())
             continue;
@@ -777,36 +797,38 @@ QString DB::saveSilently() {
         if (writeStageFile(*stage, folder + stage->path.toLower()))
             stage->clearChanged();
         else
-            failures += stage->path.toLower() + QLatin1Char('\n');
+            report.failures.append({stage->path.toLower(), QString()});
     }
-    return batchWarning(QStringLiteral("Could not write the following files in %1:\n").arg(folder),
-                        failures);
+    return report;
 }
 
-int DB::saveUnsavedStagesTo(const QString& folder, QStringList& failed) {
-    int written = 0;
+BatchReport DB::saveUnsavedStagesTo(const QString& folder) {
+    BatchReport report;
+    report.heading =
+        QStringLiteral(
+            "Could not keep the unsaved changes of these stages in %1, so they are lost:\n")
+            .arg(folder);
     for (const Stage* stage : qAsConst(stages)) {
         if (!stage->hasUnsavedChanges())
             continue;
         // A stage path may name sub-folders of the rooms folder; the copy keeps them.
         const QString file = folder + QLatin1Char('/') + stage->path.toLower();
-        if (QDir().mkpath(QFileInfo(file).absolutePath()) && writeStageFile(*stage, file))
-            ++written;
-        else
-            failed.append(stage->path.toLower());
+        if (!QDir().mkpath(QFileInfo(file).absolutePath()) || !writeStageFile(*stage, file))
+            report.failures.append({stage->path.toLower(), QString()});
     }
-    return written;
+    return report;
 }
 
 bool DB::save() {
-    const QString warning = saveSilently();
-    showWarning(warning);
-    return warning.isEmpty();
+    const BatchReport report = saveReport();
+    showWarning(report);
+    return report.isEmpty();
 }
 
-void DB::showWarning(const QString& text) {
-    if (text.isEmpty())
+void DB::showWarning(const BatchReport& report) {
+    if (report.isEmpty())
         return;
+    const QString text = report.text();
     // A program without widgets (the command-line tool) has no one to click a box away.
     if (qobject_cast<QApplication*>(QCoreApplication::instance()))
         QMessageBox::warning(nullptr, QStringLiteral("Warning"), text);
@@ -1167,14 +1189,15 @@ bool readStbFile(const QByteArray& data, QList<Room>& rooms, QString& reason) {
 
 } // namespace
 
-QString DB::importBinarySilently(const QString& folder) {
-    QString failures;
+BatchReport DB::importBinaryReport(const QString& folder) {
+    BatchReport report;
+    report.heading = QStringLiteral("Could not read the following files in %1:\n").arg(folder);
     for (Stage* stage : qAsConst(stages)) {
         const QString name = stbFileNameFor(*stage);
         qDebug() << "reading" << name;
         QFile file(folder + QLatin1Char('/') + name);
         if (!file.open(QIODevice::ReadOnly)) {
-            failures += QStringLiteral("%1 (%2)\n").arg(name, file.errorString());
+            report.failures.append({name, file.errorString()});
             continue;
         }
         // The whole file is read before the stage is touched: a file that ends early leaves
@@ -1182,7 +1205,7 @@ QString DB::importBinarySilently(const QString& folder) {
         QList<Room> rooms;
         QString reason;
         if (!readStbFile(file.readAll(), rooms, reason)) {
-            failures += QStringLiteral("%1 (%2)\n").arg(name, reason);
+            report.failures.append({name, reason});
             continue;
         }
         RoomListModel* model = stage->getModel();
@@ -1195,12 +1218,11 @@ QString DB::importBinarySilently(const QString& folder) {
         stage->setChanged(true);
         stage->fileUnreadable = false;
     }
-    return batchWarning(QStringLiteral("Could not read the following files in %1:\n").arg(folder),
-                        failures);
+    return report;
 }
 
 void DB::importBinary(const QString& folder) {
-    showWarning(importBinarySilently(folder));
+    showWarning(importBinaryReport(folder));
 }
 
 namespace {
@@ -1230,36 +1252,35 @@ bool encodeStage(const Stage& stage, QByteArray& bytes, QString& reason) {
 
 // The change flags stay as they are: no stage file is written, so Save and the recovery copy at
 // Quit must still see the edits.
-QString DB::exportBinarySilently(const QString& folder, QStringList* written) {
-    QString failures;
+BatchReport DB::exportBinaryReport(const QString& folder) {
+    BatchReport report;
+    report.heading = cannotWriteHeading(folder);
     for (Stage* stage : qAsConst(stages)) {
         const QString name = stbFileNameFor(*stage);
         qDebug() << "saving" << name;
         if (stage->fileUnreadable && !stage->hasUnsavedChanges()) {
-            failures += name + QStringLiteral(" (not exported: its XML file could not be read)\n");
+            report.failures.append(
+                {name, QStringLiteral("not exported: its XML file could not be read")});
             continue;
         }
         QByteArray bytes;
         QString reason;
         if (!encodeStage(*stage, bytes, reason)) {
-            failures += QStringLiteral("%1 (%2)\n").arg(name, reason);
+            report.failures.append({name, reason});
             continue;
         }
         QSaveFile file(folder + QLatin1Char('/') + name);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
             !file.commit()) {
-            failures += QStringLiteral("%1 (%2)\n").arg(name, file.errorString());
+            report.failures.append({name, file.errorString()});
             continue;
         }
-        if (written)
-            written->append(name);
     }
-    return batchWarning(QStringLiteral("Could not write the following files in %1:\n").arg(folder),
-                        failures);
+    return report;
 }
 
 void DB::exportBinary(const QString& folder) {
-    showWarning(exportBinarySilently(folder));
+    showWarning(exportBinaryReport(folder));
 }
 
 // Item models

@@ -146,9 +146,28 @@ private:
 
 // Database
 
+// What a batch operation over stage files could not do: the files that failed, each with the
+// reason when there is one, under the heading of the warning that lists them. A failure of the
+// batch as a whole (the stage catalogue could not be read) comes ahead of that list.
+struct BatchReport {
+    struct Failure {
+        QString file;
+        QString reason;
+    };
+
+    bool isEmpty() const;
+    bool failed(const QString& file) const;
+    // The warning shown to the user: empty when every file went well.
+    QString text() const;
+
+    QString overall;
+    QString heading;
+    QList<Failure> failures;
+};
+
 // The stages of a resources folder with their files: catalogue, stage XML, STB import and
 // export. Batch operations collect failures and show them in one warning at the end; the
-// *Silently variants return that warning text instead of showing it.
+// *Report variants return them instead of showing them.
 class DB {
 public:
     DB();
@@ -160,16 +179,17 @@ public:
     static QStringList roomTypeStrings;
 
     static void load_room_type_strings();
-    void load_stages();
+    // Replaces the stages by those of the catalogue; the parse result says whether it could be
+    // read.
+    pugi::xml_parse_result load_stages();
     void load();
     // True when every stage with unsaved changes was written.
     bool save();
-    QString loadSilently();
-    QString saveSilently();
+    BatchReport loadReport();
+    BatchReport saveReport();
     // Writes every stage with unsaved changes into folder (created when missing) under its
-    // usual file name, leaving the change flags alone; returns how many were written and adds
-    // the files of the others to failed.
-    int saveUnsavedStagesTo(const QString& folder, QStringList& failed);
+    // usual file name, leaving the change flags alone; reports the stages it could not write.
+    BatchReport saveUnsavedStagesTo(const QString& folder);
 
     static void append_xml_room(pugi::xml_node parent, const Room& room);
     // Fills every field of the room from a room element of a stage file.
@@ -203,9 +223,8 @@ public:
     QStringList listExportBinaryOverwrites(const QString& folder);
     void importBinary(const QString& folder);
     void exportBinary(const QString& folder);
-    QString importBinarySilently(const QString& folder);
-    // Also lists the names of the files written, when asked to.
-    QString exportBinarySilently(const QString& folder, QStringList* written = nullptr);
+    BatchReport importBinaryReport(const QString& folder);
+    BatchReport exportBinaryReport(const QString& folder);
 
     // The folder the stage files are read from and written to.
     static QString roomsFolder();
@@ -223,11 +242,7 @@ public:
 private:
     // Shows a batch warning, unless it is empty: in a message box, or on standard error in a
     // program without widgets.
-    static void showWarning(const QString& text);
-
-    // The message of the last catalogue read when the file could not be read: its own words,
-    // ahead of the load warning; empty when it parsed.
-    QString catalogueFailure;
+    static void showWarning(const BatchReport& report);
 };
 
 // Item models

@@ -735,15 +735,12 @@ void MainWindow::keepUnsavedStages() {
         QDir(g_prefix + QStringLiteral("recovery/") +
              QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")))
             .absolutePath();
-    QStringList failed;
-    const int written = db->saveUnsavedStagesTo(folder, failed);
-    if (!failed.isEmpty()) {
-        QMessageBox::warning(this, QStringLiteral("Warning"),
-                             QStringLiteral("Could not keep the unsaved changes of these stages "
-                                            "in %1, so they are lost:\n%2")
-                                 .arg(folder, failed.join(QLatin1Char('\n'))));
-    }
-    if (written == 0)
+    const int unsaved = unsavedStages().size();
+    const BatchReport report = db->saveUnsavedStagesTo(folder);
+    // The box has no use for the line break that ends the file list.
+    if (!report.isEmpty())
+        QMessageBox::warning(this, QStringLiteral("Warning"), report.text().chopped(1));
+    if (report.failures.size() == unsaved)
         return;
     QSaveFile marker(recoveryMarkerPath());
     if (marker.open(QIODevice::WriteOnly) && marker.write(folder.toUtf8()) >= 0)

@@ -210,7 +210,7 @@ void TestQuorleCli::exportStbWritesWhatTheEditorWrites() {
     ModalAnswerer answerer;
     DB db;
     QDir().mkpath(workspace.filePath("editor"));
-    QVERIFY(!db.exportBinarySilently(workspace.filePath("editor")).isEmpty());
+    QVERIFY(!db.exportBinaryReport(workspace.filePath("editor")).isEmpty());
     const QStringList files = QDir(workspace.filePath("editor")).entryList(QDir::Files);
     QCOMPARE(QDir(workspace.filePath("cli")).entryList(QDir::Files), files);
     QVERIFY(!files.isEmpty() && !files.contains("lantern_depths.stb"));

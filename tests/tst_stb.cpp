@@ -209,7 +209,7 @@ void TestStb::exportAndImportEveryStage() {
     Stage& stage = *f.db->stages[0];
     stage.setChanged(true);
     stage.rooms[0].setChanged(true);
-    QCOMPARE(f.db->exportBinarySilently(f.folder), QString());
+    QCOMPARE(f.db->exportBinaryReport(f.folder).text(), QString());
     // No stage file was written, so the edits still count as unsaved.
     QVERIFY(stage.hasUnsavedChanges() && stage.rooms[0].hasUnsavedChanges());
     QCOMPARE(f.file("a.stb").left(8), QByteArray("STB1\x03\x00\x00\x00", 8));
@@ -218,7 +218,7 @@ void TestStb::exportAndImportEveryStage() {
     const QList<Room> before = stage.rooms;
     stage.rooms.clear();
     QSignalSpy inserted(stage.getModel(), &QAbstractItemModel::rowsInserted);
-    QCOMPARE(f.db->importBinarySilently(f.folder), QString());
+    QCOMPARE(f.db->importBinaryReport(f.folder).text(), QString());
     QCOMPARE(inserted.count(), 3);
     QVERIFY(stage.hasUnsavedChanges() && f.db->stages[1]->hasUnsavedChanges());
     QCOMPARE(stage.rooms.size(), 3);
@@ -244,7 +244,7 @@ void TestStb::exportRepairsCopiesAndLeavesRoomsAlone() {
     room.getSpawn(2, 2).entries << entry(0);
     const QList<QPoint> cells = spawnCells(room);
     LogCapture log;
-    f.db->exportBinarySilently(f.folder);
+    f.db->exportBinaryReport(f.folder);
     QCOMPARE(room.name, "Shop 12");
     QVERIFY(room.doors[0].exists);
     QCOMPARE(spawnCells(room), cells);
@@ -283,7 +283,7 @@ void TestStb::exportRefusesOversizedRooms() {
     Stage& stage = *f.db->stages[0];
     stage.setChanged(true);
     stage.rooms[1] = room;
-    const QString warning = f.db->exportBinarySilently(f.folder);
+    const QString warning = f.db->exportBinaryReport(f.folder).text();
     QVERIFY2(warning.contains("a.stb (room 2.1 "), qPrintable(warning));
     QVERIFY2(warning.contains(reason), qPrintable(warning));
     QCOMPARE(f.file("a.stb"), QByteArray("old contents"));
@@ -296,7 +296,7 @@ void TestStb::exportReportsUnwritableFolder() {
     f.workspace.write("plain-file", "x");
     f.db->stages[0]->setChanged(true);
     const QString folder = f.workspace.filePath("plain-file");
-    const QString warning = f.db->exportBinarySilently(folder);
+    const QString warning = f.db->exportBinaryReport(folder).text();
     QVERIFY(warning.startsWith(
         QString("Could not write the following files in %1:\na.stb (").arg(folder)));
     QVERIFY(warning.contains("\nb.stb ("));
@@ -310,14 +310,14 @@ void TestStb::exportSkipsStagesThatFailedToLoad() {
     ModalAnswerer answerer;
     DB db;
     const QString folder = workspace.filePath("stb");
-    QVERIFY(db.exportBinarySilently(folder).contains(
+    QVERIFY(db.exportBinaryReport(folder).text().contains(
         "lost.stb (not exported: its XML file could not be read)"));
     QCOMPARE(workspace.read("stb/lost.stb"), QByteArray("the game's rooms"));
 
     // Rooms the user gave the stage since are worth exporting.
     db.stages[0]->getModel()->insertRoom(0, richRoom(1));
     db.stages[0]->setChanged(true);
-    QCOMPARE(db.exportBinarySilently(folder), QString());
+    QCOMPARE(db.exportBinaryReport(folder).text(), QString());
     QVERIFY(workspace.read("stb/lost.stb").startsWith("STB1\x01"));
 }
 
@@ -326,13 +326,13 @@ void TestStb::importHeadersAndFileLists() {
     QVERIFY(f.db->listExportBinaryOverwrites(f.folder).isEmpty());
     f.workspace.write("stb/b.stb", QByteArray("STB2\0\0\0\0", 8));
     QCOMPARE(f.db->listExportBinaryOverwrites(f.folder), QStringList{"b.stb"});
-    QVERIFY(f.db->importBinarySilently(f.folder).startsWith(
+    QVERIFY(f.db->importBinaryReport(f.folder).text().startsWith(
         QString("Could not read the following files in %1:\na.stb (").arg(f.folder)));
     QCOMPARE(f.db->stages[0]->rooms.size(), 3);
     f.workspace.write("stb/a.stb", QByteArray("STB1\0\0\0\0", 8));
     QCOMPARE(f.db->listImportBinary(f.folder), (QStringList{"a.stb", "b.stb"}));
     QSignalSpy removed(f.db->stages[0]->getModel(), &QAbstractItemModel::rowsRemoved);
-    QVERIFY(f.db->importBinarySilently(f.folder).endsWith(":\nb.stb (invalid header)\n"));
+    QVERIFY(f.db->importBinaryReport(f.folder).text().endsWith(":\nb.stb (invalid header)\n"));
     QCOMPARE(f.db->stages[1]->rooms.size(), 1);
     QVERIFY(!f.db->stages[1]->hasUnsavedChanges());
     QCOMPARE(removed.count(), 1);
@@ -342,12 +342,12 @@ void TestStb::importHeadersAndFileLists() {
 
 void TestStb::importOfDamagedFilesKeepsRooms() {
     StbFixture f;
-    f.db->exportBinarySilently(f.folder);
+    f.db->exportBinaryReport(f.folder);
     const QByteArray whole = f.file("a.stb");
     QVERIFY(whole.size() > 100);
     for (int length = 0; length < whole.size(); ++length) {
         f.workspace.write("stb/a.stb", whole.left(length));
-        const QString warning = f.db->importBinarySilently(f.folder);
+        const QString warning = f.db->importBinaryReport(f.folder).text();
         const QString expected =
             length < 4 ? QString("a.stb (invalid header)\n") : QString("a.stb (truncated)\n");
         QVERIFY2(warning.contains(expected), qPrintable(QString::number(length)));
@@ -358,7 +358,7 @@ void TestStb::importOfDamagedFilesKeepsRooms() {
     QByteArray hugeCount("STB1\xff\xff\xff\xff", 8);
     hugeCount += QByteArray(64, '\xff');
     f.workspace.write("stb/a.stb", hugeCount);
-    QVERIFY(f.db->importBinarySilently(f.folder).contains("a.stb (truncated)"));
+    QVERIFY(f.db->importBinaryReport(f.folder).text().contains("a.stb (truncated)"));
     QRandomGenerator random(42);
     for (int round = 0; round < 200; ++round) {
         QByteArray bytes("STB1");
@@ -366,7 +366,7 @@ void TestStb::importOfDamagedFilesKeepsRooms() {
         for (int i = 0; i < length; ++i)
             bytes += char(random.bounded(256));
         f.workspace.write("stb/a.stb", bytes);
-        const QString warning = f.db->importBinarySilently(f.folder);
+        const QString warning = f.db->importBinaryReport(f.folder).text();
         // Either the random bytes happened to form whole rooms, or the file was refused.
         QVERIFY(warning.contains("a.stb (truncated)") || !warning.contains("a.stb"));
     }

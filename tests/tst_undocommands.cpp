@@ -266,7 +266,7 @@ private slots:
     void importClearsHistory() {
         EditorFixture fixture;
         const QString folder = fixture.folder(QStringLiteral("stb"));
-        DB().exportBinarySilently(folder);
+        DB().exportBinaryReport(folder);
         fixture.openAt(0, 0, true);
         run(fixture, "select entity paint delete");
         fixture.answerWith(ModalAnswerer::chooseFolderThen(folder, QMessageBox::Yes));

@@ -8,7 +8,7 @@ namespace {
 
 QByteArray saveStage(DB& db, const QString& file) {
     db.stages.first()->setChanged(true);
-    require(db.saveSilently().isEmpty(), "a loaded stage saves");
+    require(db.saveReport().isEmpty(), "a loaded stage saves");
     return readFile(file);
 }
 
@@ -19,10 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static DB* db = new DB;
 
     writeFile(file, QByteArray(reinterpret_cast<const char*>(data), int(size)));
-    if (!db->loadSilently().isEmpty())
+    if (!db->loadReport().isEmpty())
         return 0;
     const QByteArray saved = saveStage(*db, file);
-    require(db->loadSilently().isEmpty(), "a saved stage loads");
+    require(db->loadReport().isEmpty(), "a saved stage loads");
     require(saveStage(*db, file) == saved, "load and save again give the same bytes");
     return 0;
 }

@@ -99,17 +99,16 @@ int exportStb(const QString& resources, const QString& outFolder, QTextStream& o
     err.flush();
     // The load reports the stage files it could not read on standard error itself.
     DB db;
-    QStringList written;
-    const QString warning = db.exportBinarySilently(outFolder, &written);
-    err << warning;
+    const BatchReport report = db.exportBinaryReport(outFolder);
+    err << report.text();
     for (const Stage* stage : qAsConst(db.stages)) {
         const QString name = DB::stbFileNameFor(*stage);
-        if (written.contains(name))
+        if (!report.failed(name))
             out << "wrote " << QDir(outFolder).filePath(name) << " (" << roomCount(*stage) << ")\n";
     }
     if (db.stages.isEmpty())
         err << "quorle-cli: there are no stages to export\n";
-    return warning.isEmpty() && !db.stages.isEmpty() ? Success : ProblemsFound;
+    return report.isEmpty() && !db.stages.isEmpty() ? Success : ProblemsFound;
 }
 
 int importStb(const QString& resources, const QString& stbFolder, QTextStream& out,
@@ -122,20 +121,20 @@ int importStb(const QString& resources, const QString& stbFolder, QTextStream& o
     err.flush();
     DB db;
     // The stages imported are the ones marked changed; the load leaves every stage unchanged.
-    const QString importWarning = db.importBinarySilently(stbFolder);
+    const BatchReport importReport = db.importBinaryReport(stbFolder);
     QList<const Stage*> imported;
     for (const Stage* stage : qAsConst(db.stages)) {
         if (stage->hasUnsavedChanges())
             imported.append(stage);
     }
-    const QString saveWarning = db.saveSilently();
-    err << importWarning << saveWarning;
+    const BatchReport saveReport = db.saveReport();
+    err << importReport.text() << saveReport.text();
     for (const Stage* stage : qAsConst(imported)) {
         if (!stage->hasUnsavedChanges())
             out << "imported " << DB::stbFileNameFor(*stage) << " into "
                 << DB::roomsFolder() + stage->path.toLower() << " (" << roomCount(*stage) << ")\n";
     }
-    return importWarning.isEmpty() && saveWarning.isEmpty() ? Success : ProblemsFound;
+    return importReport.isEmpty() && saveReport.isEmpty() ? Success : ProblemsFound;
 }
 
 } // namespace CliCommands
