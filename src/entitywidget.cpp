@@ -75,7 +75,7 @@ int EntityWidget::cellCount() const {
 
 // Palette file
 
-void EntityWidget::savePalette(const QString& path) {
+bool EntityWidget::savePalette(const QString& path) {
     QSettings settings(path, QSettings::IniFormat);
     for (int t = 0; t < TabCount; ++t) {
         const auto& tab = tabs[t];
@@ -92,6 +92,8 @@ void EntityWidget::savePalette(const QString& path) {
         }
         settings.endArray();
     }
+    settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 void EntityWidget::loadPalette(const QString& path) {

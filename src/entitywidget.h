@@ -20,7 +20,8 @@ public:
     // The entity shown in cell index of the catalogue or of the current palette tab.
     const EntityConfig::Entity* getEntityAt(int index) const;
 
-    void savePalette(const QString& path);
+    // False when the settings store could not write the file.
+    bool savePalette(const QString& path);
     void loadPalette(const QString& path);
 
     // Call after every catalogue load: the entity of the last press pointed into the old

@@ -470,9 +470,13 @@ void MainWindow::on_actionSave_triggered() {
     const QList<Stage*> unsaved = unsavedStages();
     db->save();
     markSaved(unsaved);
-    ui->entityPaletteWidget->savePalette(g_prefix + QStringLiteral("palette.ini"));
+    const QString palette = g_prefix + QStringLiteral("palette.ini");
+    const bool paletteSaved = ui->entityPaletteWidget->savePalette(palette);
     refreshListColours();
-    ui->statusBar->showMessage(QStringLiteral("Saved!"));
+    ui->statusBar->showMessage(
+        paletteSaved ? QStringLiteral("Saved!")
+                     : QStringLiteral("Could not save the palette to %1.")
+                           .arg(QDir::toNativeSeparators(QFileInfo(palette).absoluteFilePath())));
 }
 
 void MainWindow::refreshListColours() {

@@ -216,9 +216,13 @@ private slots:
         QCOMPARE(fixture.statusText(), QStringLiteral("Saved!"));
         QVERIFY(fixture.readStage(QStringLiteral("basement")).contains("name=\"Saved Room\""));
         QCOMPARE(fixture.readStage(QStringLiteral("caves")), caves);
-        QVERIFY(QFile::exists(fixture.workspace.filePath(QStringLiteral("palette.ini"))));
         QVERIFY(!fixture.stageMarkedChanged(0));
         QVERIFY(!fixture.roomMarkedChanged(0));
+        // The palette file was written; a folder in its place makes it unwritable.
+        const QString palette = fixture.workspace.filePath(QStringLiteral("palette.ini"));
+        QVERIFY(QFile::remove(palette) && QDir().mkpath(palette));
+        QTest::keyClick(fixture.window.get(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(fixture.statusText(), "Could not save the palette to " + palette + '.');
     }
 
     // Quitting ends the event loop with 0 and asks nothing; the stage files stay as they were and
