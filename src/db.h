@@ -130,7 +130,7 @@ public:
     void clearChanged();
     int nextRoomVariant(int type, int start);
 
-    qint32 id;
+    qint32 id = 0;
     QString name;
     QString path;
     QList<Room> rooms;
