@@ -1347,7 +1347,7 @@ QString RoomListModel::roomTypeName(quint32 type) {
 QVariant RoomListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rooms.size())
         return QVariant();
-    // The canvas keeps the address handed out for Qt::UserRole + 1, so the list must not be
+    // The canvas keeps the address handed out for RoomAddressRole, so the list must not be
     // shared with a copy that a later write would separate it from.
     rooms.detach();
     Room& room = rooms[index.row()];
@@ -1357,9 +1357,9 @@ QVariant RoomListModel::data(const QModelIndex& index, int role) const {
             .arg(roomTypeName(room.type), QString::number(room.variant), room.name);
     case Qt::BackgroundRole:
         return changeColour(room.hasUnsavedChanges());
-    case Qt::UserRole:
+    case RoomCopyRole:
         return QVariant::fromValue(room);
-    case Qt::UserRole + 1:
+    case RoomAddressRole:
         return QVariant::fromValue(static_cast<void*>(&room));
     default:
         return QVariant();
@@ -1423,12 +1423,12 @@ int SpawnTableModel::columnCount(const QModelIndex&) const {
 }
 
 QVariant SpawnTableModel::data(const QModelIndex& index, int role) const {
-    if (role == Qt::UserRole + 1)
+    if (role == SpawnCopyRole)
         return QVariant::fromValue(spawn);
     if (!index.isValid() || index.row() >= spawn.entries.size())
         return QVariant();
     const Room::Entry& entry = spawn.entries.at(index.row());
-    if (role == Qt::UserRole)
+    if (role == EntryCopyRole)
         return QVariant::fromValue(entry);
     if (role != Qt::DisplayRole)
         return QVariant();

@@ -265,8 +265,18 @@ private:
     QList<Stage*>& stages;
 };
 
+// The data roles beyond Qt's own that the room list and the spawn table hand out.
+enum RoomListRole {
+    RoomCopyRole = Qt::UserRole,        // the room as a Room value
+    RoomAddressRole = Qt::UserRole + 1, // the room's address in the stage, as void*
+};
+enum SpawnTableRole {
+    EntryCopyRole = Qt::UserRole,     // the row's entry as a Room::Entry value
+    SpawnCopyRole = Qt::UserRole + 1, // the whole spawn as a Room::Spawn value, any index
+};
+
 // Lists the rooms of one stage; also the channel for inserting and removing rooms and for
-// handing out rooms by copy (Qt::UserRole) or by address (Qt::UserRole + 1).
+// handing out rooms by copy (RoomCopyRole) or by address (RoomAddressRole).
 class RoomListModel : public QAbstractListModel {
     Q_OBJECT
 public:

@@ -225,7 +225,7 @@ void MainWindow::roomListView_rowChanged(const QModelIndex& current, const QMode
         showOnCanvas(nullptr);
         return;
     }
-    auto* room = static_cast<Room*>(current.data(Qt::UserRole + 1).value<void*>());
+    auto* room = static_cast<Room*>(current.data(RoomAddressRole).value<void*>());
     showOnCanvas(room);
     showRoomProperties(*room);
 }
@@ -289,7 +289,7 @@ void MainWindow::on_duplicateRoomButton_clicked() {
     const QModelIndex current = ui->roomListView->currentIndex();
     if (stage && current.isValid())
         insertRoomAfterCurrent(*stage,
-                               makeRoomCopy(*stage, current.data(Qt::UserRole).value<Room>()),
+                               makeRoomCopy(*stage, current.data(RoomCopyRole).value<Room>()),
                                QStringLiteral("Duplicate Room"));
 }
 
@@ -413,7 +413,7 @@ Room::Spawn MainWindow::getSelectedSpawn() const {
     const QAbstractItemModel* model = ui->tableView->model();
     if (!model)
         return Room::Spawn();
-    return model->data(ui->tableView->currentIndex(), Qt::UserRole + 1).value<Room::Spawn>();
+    return model->data(ui->tableView->currentIndex(), SpawnCopyRole).value<Room::Spawn>();
 }
 
 // An entity already in the spawn gets heavier instead of appearing twice.
@@ -430,7 +430,7 @@ void MainWindow::addEntity(const EntityConfig::Entity* entity, qreal weight) {
 
     int row = 0;
     for (; row < model->rowCount(); ++row) {
-        const auto existing = model->index(row, 0).data(Qt::UserRole).value<Room::Entry>();
+        const auto existing = model->index(row, 0).data(EntryCopyRole).value<Room::Entry>();
         if (existing.type == entry.type && existing.variant == entry.variant &&
             existing.subtype == entry.subtype) {
             entry.weight += existing.weight;

@@ -91,10 +91,10 @@ void TestModels::roomRolesAndColours() {
     RoomListModel model(rooms);
     QCOMPARE(background(model, 0), QColor(Qt::white));
     QCOMPARE(background(model, 1), changedColour);
-    const Room copy = model.data(model.index(1), Qt::UserRole).value<Room>();
+    const Room copy = model.data(model.index(1), RoomCopyRole).value<Room>();
     QCOMPARE(copy.name, "b");
     QVERIFY(copy.hasUnsavedChanges());
-    QCOMPARE(model.data(model.index(1), Qt::UserRole + 1).value<void*>(),
+    QCOMPARE(model.data(model.index(1), RoomAddressRole).value<void*>(),
              static_cast<void*>(&rooms[1]));
     QVERIFY(!model.data(model.index(5)).isValid());
     QVERIFY(!(model.flags(model.index(0)) & Qt::ItemIsEditable));
@@ -105,7 +105,7 @@ void TestModels::roomAddressesStayStable() {
         rooms << namedRoom(1, quint32(i), "r");
     const QList<Room> sharedCopy = rooms;
     RoomListModel model(rooms);
-    auto* third = static_cast<Room*>(model.data(model.index(2), Qt::UserRole + 1).value<void*>());
+    auto* third = static_cast<Room*>(model.data(model.index(2), RoomAddressRole).value<void*>());
     // The copy taken before must not own the room the pointer refers to.
     QVERIFY(third != &sharedCopy[2]);
     model.insertRows(0, 3);
@@ -197,8 +197,8 @@ void TestModels::spawnTable() {
     QCOMPARE(model.data(model.index(0, 0)).toString(), "10.0.0 Gloomcrawler");
     QCOMPARE(model.data(model.index(1, 0)).toString(), "77.1.2");
     QCOMPARE(model.data(model.index(0, 1)).toFloat(), 1.5f);
-    QCOMPARE(model.data(model.index(1, 1), Qt::UserRole).value<Room::Entry>().subtype, quint16(2));
-    const Room::Spawn copy = model.data(QModelIndex(), Qt::UserRole + 1).value<Room::Spawn>();
+    QCOMPARE(model.data(model.index(1, 1), EntryCopyRole).value<Room::Entry>().subtype, quint16(2));
+    const Room::Spawn copy = model.data(QModelIndex(), SpawnCopyRole).value<Room::Spawn>();
     QCOMPARE(copy.x, qint16(4));
     QCOMPARE(copy.entries.size(), 2);
 }

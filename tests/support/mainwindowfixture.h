@@ -205,7 +205,7 @@ public:
 
 private:
     static Room* roomAt(const QModelIndex& index) {
-        return static_cast<Room*>(index.data(Qt::UserRole + 1).value<void*>());
+        return static_cast<Room*>(index.data(RoomAddressRole).value<void*>());
     }
     static bool markedChanged(const QListView* list, int row) {
         const QVariant brush = list->model()->index(row, 0).data(Qt::BackgroundRole);
