@@ -241,6 +241,14 @@ QImage& EntityConfig::icon(int type, int variant, int subtype) {
     return icon.image;
 }
 
+QColor entityGroundColour(int type) {
+    if (type == 5 || type == 6)
+        return Qt::darkGreen;
+    if (type == 0 || type > 999)
+        return QColor();
+    return Qt::darkRed;
+}
+
 QString loadEditorEntityFiles(EntityConfig& catalogue) {
     const QString resources =
         g_settings ? g_settings->value(QStringLiteral("resources/path")).toString() : QString();

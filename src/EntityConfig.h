@@ -60,6 +60,11 @@ private:
 
 extern EntityConfig g_EntityConfig;
 
+// The ground an entity of this type is drawn on, in its canvas cell and its strip slot: green
+// for the two kinds of pickup types, red for the other game types 1 to 999; invalid for the
+// types without a ground of their own (0 and the editor's markers above 999).
+QColor entityGroundColour(int type);
+
 // Loads the catalogue from the editor's files: entities2.xml in the resources folder of the
 // settings, blacklist.txt and entities_custom.txt in the editor's working folder. Returns the
 // warnings.

@@ -13,12 +13,12 @@
 #include <cmath>
 
 namespace {
+// The slot of an entity without a ground colour of its own.
+const QColor NeutralGround(160, 160, 164);
+
 QColor groundColour(int type) {
-    if (type == 5 || type == 6)
-        return Qt::darkGreen;
-    if (type == 0 || type > 999)
-        return QColor(160, 160, 164);
-    return Qt::darkRed;
+    const QColor ground = entityGroundColour(type);
+    return ground.isValid() ? ground : NeutralGround;
 }
 
 int cellIndexAt(const QPoint& pos) {

@@ -261,10 +261,10 @@ void RoomWidget::paintSpawns(QPainter& painter) {
             continue;
         }
 
-        if (shown.type == 5 || shown.type == 6)
-            painter.fillRect(fillSquare(spawn.x, spawn.y), Qt::darkGreen);
-        else if (shown.type >= 1 && shown.type <= 999)
-            painter.fillRect(fillSquare(spawn.x, spawn.y), Qt::darkRed);
+        // Spawns without a ground colour of their own stay on the floor.
+        const QColor ground = entityGroundColour(shown.type);
+        if (ground.isValid())
+            painter.fillRect(fillSquare(spawn.x, spawn.y), ground);
 
         const int w = icon.width() * cellSize / 80;
         const int h = icon.height() * cellSize / 80;
