@@ -1,5 +1,6 @@
 #include "EntityConfig.h"
 
+#include "editorsettings.h"
 #include "main.h"
 
 #include <QDebug>
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <QSettings>
 #include <QStringList>
 #include <QVector>
 
@@ -250,10 +250,7 @@ QColor entityGroundColour(int type) {
 }
 
 QString loadEditorEntityFiles(EntityConfig& catalogue) {
-    const QString resources =
-        g_settings ? g_settings->value(QStringLiteral("resources/path")).toString() : QString();
-    const QString entityFolder = resources.isEmpty() ? g_prefix : resources;
-    return catalogue.Load(entityFolder + QStringLiteral("/entities2.xml"),
+    return catalogue.Load(resourcesFolder().path + QStringLiteral("/entities2.xml"),
                           g_prefix + QStringLiteral("blacklist.txt"),
                           g_prefix + QStringLiteral("entities_custom.txt"));
 }

@@ -1,6 +1,7 @@
 #include "db.h"
 
 #include "EntityConfig.h"
+#include "editorsettings.h"
 #include "main.h"
 
 #include <QApplication>
@@ -15,7 +16,6 @@
 #include <QRegExp>
 #include <QSaveFile>
 #include <QSet>
-#include <QSettings>
 #include <QTextCodec>
 #include <QThreadPool>
 #include <QtEndian>
@@ -547,17 +547,8 @@ void DB::load_room_type_strings() {
 
 // Catalogue
 
-namespace {
-
-QString resourcesSetting() {
-    return g_settings ? g_settings->value(QStringLiteral("resources/path")).toString() : QString();
-}
-
-} // namespace
-
 QString DB::cataloguePath() {
-    const QString resources = resourcesSetting();
-    return (resources.isEmpty() ? g_prefix : resources) + QStringLiteral("/stages.xml");
+    return resourcesFolder().path + QStringLiteral("/stages.xml");
 }
 
 DB::DB() {
@@ -631,10 +622,10 @@ QString cannotWriteHeading(const QString& folder) {
 } // namespace
 
 QString DB::roomsFolder() {
-    const QString resources = resourcesSetting();
-    if (resources.isEmpty())
-        return g_prefix + QStringLiteral("velmire_data/");
-    return resources + QStringLiteral("/rooms/");
+    const ResourcesFolder resources = resourcesFolder();
+    if (resources.isWorkingFolder)
+        return resources.path + QStringLiteral("velmire_data/");
+    return resources.path + QStringLiteral("/rooms/");
 }
 
 namespace {

@@ -1,4 +1,5 @@
 #include "main.h"
+#include "editorsettings.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -11,8 +12,8 @@ QSettings* g_settings = nullptr;
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     g_settings = new QSettings(g_prefix + QStringLiteral("settings.ini"), QSettings::IniFormat);
-    if (g_settings->value(QStringLiteral("resources/path")).isNull())
-        g_settings->setValue(QStringLiteral("resources/path"),
+    if (g_settings->value(SettingsKey::ResourcesPath).isNull())
+        g_settings->setValue(SettingsKey::ResourcesPath,
                              QDir(QStringLiteral("../..")).absolutePath());
 
     auto* window = new MainWindow;

@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "db.h"
+#include "editorsettings.h"
 #include "main.h"
 #include "settingsdialog.h"
 
@@ -13,7 +14,6 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QSaveFile>
-#include <QSettings>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSortFilterProxyModel>
@@ -29,10 +29,6 @@ const int Difficulties[] = {1, 5, 10};
 
 // Consecutive steps of one of these editors on the same room merge into one.
 enum MergedEdits { MergeVariant = 1, MergeSubtype, MergeName, MergeWeight };
-
-QString setting(const char* key) {
-    return g_settings->value(QLatin1String(key)).toString();
-}
 
 // A plain modal message box: no parent, no title.
 void showPlainMessage(const QString& text) {
@@ -164,7 +160,8 @@ void MainWindow::load_entity_config() {
         ui->typeCombo->clear();
         ui->typeCombo->addItems(DB::roomTypeStrings);
     }
-    setWindowTitle(QStringLiteral("Quorle Room Editor - %1").arg(setting("resources/path")));
+    setWindowTitle(
+        QStringLiteral("Quorle Room Editor - %1").arg(editorSetting(SettingsKey::ResourcesPath)));
 }
 
 // Navigation
@@ -636,8 +633,8 @@ void MainWindow::markSaved(const QList<Stage*>& stages) {
 // Game preview
 
 void MainWindow::on_actionVarurOzidari_triggered() {
-    const QString executable = setting("varurOzidari/executable");
-    const QString workingDirectory = setting("varurOzidari/path");
+    const QString executable = editorSetting(SettingsKey::GameExecutable);
+    const QString workingDirectory = editorSetting(SettingsKey::GamePath);
     const Stage* stage = currentStage();
     if (!stage) {
         showPlainMessage(QStringLiteral("Invalid stageListView row: %1").arg(currentStageIndex()));

@@ -1,29 +1,20 @@
 #include "settingsdialog.h"
 #include "ui_settingsdialog.h"
 
+#include "editorsettings.h"
 #include "main.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSettings>
 
-namespace {
-const char executableKey[] = "varurOzidari/executable";
-const char pathKey[] = "varurOzidari/path";
-const char resourcesKey[] = "resources/path";
-
-QString setting(const char* key) {
-    return g_settings->value(QLatin1String(key)).toString();
-}
-} // namespace
-
 SettingsDialog::SettingsDialog(QWidget* parent)
     : QDialog(parent)
     , ui(new Ui::SettingsDialog) {
     ui->setupUi(this);
-    ui->executableLineEdit->setText(setting(executableKey));
-    ui->pathLineEdit->setText(setting(pathKey));
-    ui->resourcesLineEdit->setText(setting(resourcesKey));
+    ui->executableLineEdit->setText(editorSetting(SettingsKey::GameExecutable));
+    ui->pathLineEdit->setText(editorSetting(SettingsKey::GamePath));
+    ui->resourcesLineEdit->setText(editorSetting(SettingsKey::ResourcesPath));
 }
 
 SettingsDialog::~SettingsDialog() {
@@ -31,9 +22,9 @@ SettingsDialog::~SettingsDialog() {
 }
 
 void SettingsDialog::updateConfig() {
-    g_settings->setValue(QLatin1String(executableKey), ui->executableLineEdit->text());
-    g_settings->setValue(QLatin1String(pathKey), ui->pathLineEdit->text());
-    g_settings->setValue(QLatin1String(resourcesKey), ui->resourcesLineEdit->text());
+    g_settings->setValue(SettingsKey::GameExecutable, ui->executableLineEdit->text());
+    g_settings->setValue(SettingsKey::GamePath, ui->pathLineEdit->text());
+    g_settings->setValue(SettingsKey::ResourcesPath, ui->resourcesLineEdit->text());
     // Written at once: the editor only writes its settings on a clean exit otherwise.
     g_settings->sync();
     resourcesChanged = false;

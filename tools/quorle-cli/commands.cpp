@@ -2,6 +2,7 @@
 
 #include "EntityConfig.h"
 #include "db.h"
+#include "editorsettings.h"
 #include "main.h"
 #include "roomcheck.h"
 
@@ -27,7 +28,7 @@ public:
         , previousPrefix(g_prefix) {
         g_settings = new QSettings(settingsFolder.filePath(QStringLiteral("settings.ini")),
                                    QSettings::IniFormat);
-        g_settings->setValue(QStringLiteral("resources/path"), resources);
+        g_settings->setValue(SettingsKey::ResourcesPath, resources);
         if (!editor.isEmpty())
             g_prefix = QDir(editor).absolutePath() + QLatin1Char('/');
     }
