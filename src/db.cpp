@@ -854,18 +854,23 @@ QList<int> DB::blockedOpenDoors(const Room& room) {
     return blocked;
 }
 
-void DB::fix_room(Room& room) {
-    if (room.type == 6) {
-        QString fixed = room.name;
-        fixed.remove(QRegExp(QStringLiteral("[ \\d]*$")));
-        if (fixed != room.name) {
-            qDebug().noquote()
-                << QStringLiteral("Fixing room name %1 -> %2.").arg(room.name, fixed);
-            room.name = fixed;
-        }
-    }
+namespace {
 
-    for (int index : blockedOpenDoors(room)) {
+// Rooms of type 6 lose the numbers and blanks at the end of their name.
+void trimTypeSixRoomName(Room& room) {
+    if (room.type != 6)
+        return;
+    QString fixed = room.name;
+    fixed.remove(QRegExp(QStringLiteral("[ \\d]*$")));
+    if (fixed != room.name) {
+        qDebug().noquote() << QStringLiteral("Fixing room name %1 -> %2.").arg(room.name, fixed);
+        room.name = fixed;
+    }
+}
+
+// Open doors that a spawn next to them blocks are closed.
+void closeBlockedDoors(Room& room) {
+    for (int index : DB::blockedOpenDoors(room)) {
         Room::Door& door = room.doors[index];
         qDebug().noquote() << QStringLiteral("Room %1.%2 (%3): removing invalid door at (%4, %5)!")
                                   .arg(room.type)
@@ -875,6 +880,13 @@ void DB::fix_room(Room& room) {
                                   .arg(door.y);
         door.exists = false;
     }
+}
+
+} // namespace
+
+void DB::fix_room(Room& room) {
+    trimTypeSixRoomName(room);
+    closeBlockedDoors(room);
 }
 
 // STB records
