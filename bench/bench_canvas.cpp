@@ -30,9 +30,6 @@
 #include <map>
 #include <memory>
 
-QString g_prefix = QStringLiteral("./");
-QSettings* g_settings = nullptr;
-
 namespace {
 
 constexpr int RoomsPerStage = 600;

@@ -17,9 +17,6 @@
 #include <memory>
 #include <string>
 
-QString g_prefix = QStringLiteral("./");
-QSettings* g_settings = nullptr;
-
 namespace {
 
 // A large game: 36 stages of 600 rooms, about 25 spawns each.

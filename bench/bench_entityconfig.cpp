@@ -12,9 +12,6 @@
 
 #include <vector>
 
-QString g_prefix = QStringLiteral("./");
-QSettings* g_settings = nullptr;
-
 namespace {
 
 constexpr int EntityCount = 5000;
