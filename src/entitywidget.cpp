@@ -65,6 +65,8 @@ void EntityWidget::changeTab(int tab) {
 
 void EntityWidget::catalogueReloaded() {
     pressedEntity = nullptr;
+    for (auto& tab : tabs)
+        tab.clear();
     iconOverhang = 0;
     update();
 }

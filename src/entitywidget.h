@@ -24,8 +24,9 @@ public:
     bool savePalette(const QString& path);
     void loadPalette(const QString& path);
 
-    // Call after every catalogue load: the entity of the last press pointed into the old
-    // list, and the new icons may reach further into neighbouring cells.
+    // Call after every catalogue load: the entity of the last press and the palette's entities
+    // pointed into the old list, so they are forgotten (loadPalette finds the palette's entities
+    // again), and the new icons may reach further into neighbouring cells.
     void catalogueReloaded();
 
     static constexpr int CellPitch = 40;

@@ -333,13 +333,17 @@ private slots:
     }
 
     // A reload discards the entity list: a drag must not start from an entity pressed before
-    // it, and a wider new icon must still be drawn where it overlaps its neighbour. Runs last.
+    // it, the palette must not keep entities from it, and a wider new icon must still be drawn
+    // where it overlaps its neighbour. Runs last.
     void catalogueReload() {
         grab(catalogue);
         QTest::mousePress(catalogue, Qt::LeftButton, Qt::NoModifier, QPoint(45, 5));
         saveIcon("10.0", QSize(600, 40), Qt::magenta);
         loadCatalogue();
         catalogue->catalogueReloaded();
+        palette->catalogueReloaded();
+        grab(palette);
+        QCOMPARE(tabContents(*palette), QStringList());
 
         DragWatcher watcher;
         QTest::mouseMove(catalogue, QPoint(45, 35));
