@@ -3,19 +3,7 @@
 
 #include <QtTest>
 
-#include <sstream>
-
 namespace {
-
-QByteArray stageXml(const QList<Room>& rooms) {
-    pugi::xml_document doc;
-    pugi::xml_node roomsNode = doc.append_child("rooms");
-    for (const Room& room : rooms)
-        DB::append_xml_room(roomsNode, room);
-    std::ostringstream out;
-    doc.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
-    return QByteArray::fromStdString(out.str());
-}
 
 // Reads rooms back the way the database does: through a stage file in a resources folder.
 QList<Room> readBack(const QByteArray& xml) {

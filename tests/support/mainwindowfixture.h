@@ -20,36 +20,8 @@
 #include <QTableView>
 #include <QtTest>
 
-#include <pugixml.hpp>
-
 #include <functional>
 #include <memory>
-#include <sstream>
-
-// A room as the stage files of the tests hold it: a full grid for its shape, doors included.
-inline Room testRoom(quint32 type, quint32 variant, const QString& name, int difficulty = 1,
-                     quint8 shape = RoomShape1x1, float weight = 1.0f) {
-    Room room;
-    room.type = type;
-    room.variant = variant;
-    room.name = name;
-    room.difficulty = quint8(difficulty);
-    room.shape = shape;
-    room.weight = weight;
-    const QSize grid = roomShapeGridSize(shape);
-    room.resize(grid.width(), grid.height());
-    return room;
-}
-
-inline QByteArray stageXml(const QList<Room>& rooms) {
-    pugi::xml_document doc;
-    pugi::xml_node node = doc.append_child("rooms");
-    for (const Room& room : rooms)
-        DB::append_xml_room(node, room);
-    std::ostringstream out;
-    doc.save(out);
-    return QByteArray::fromStdString(out.str());
-}
 
 // The stored fields: type, variant, subtype, difficulty, shape, weight.
 inline QString roomFields(const Room& room) {

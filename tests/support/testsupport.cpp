@@ -12,6 +12,10 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <pugixml.hpp>
+
+#include <sstream>
+
 TestWorkspace::TestWorkspace()
     : previousDir(QDir::currentPath())
     , previousSettings(g_settings) {
@@ -232,4 +236,28 @@ void compareRooms(const Room& actual, const Room& expected) {
             QCOMPARE(a.weight, e.weight);
         }
     }
+}
+
+Room testRoom(quint32 type, quint32 variant, const QString& name, int difficulty, quint8 shape,
+              float weight) {
+    Room room;
+    room.type = type;
+    room.variant = variant;
+    room.name = name;
+    room.difficulty = quint8(difficulty);
+    room.shape = shape;
+    room.weight = weight;
+    const QSize grid = roomShapeGridSize(shape);
+    room.resize(grid.width(), grid.height());
+    return room;
+}
+
+QByteArray stageXml(const QList<Room>& rooms) {
+    pugi::xml_document doc;
+    pugi::xml_node node = doc.append_child("rooms");
+    for (const Room& room : rooms)
+        DB::append_xml_room(node, room);
+    std::ostringstream out;
+    doc.save(out);
+    return QByteArray::fromStdString(out.str());
 }

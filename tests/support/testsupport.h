@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QSettings>
@@ -10,8 +12,6 @@
 
 #include <functional>
 #include <memory>
-
-struct Room;
 
 // A temporary folder that becomes the working directory (so g_prefix "./" points into it),
 // with g_settings opened on its settings.ini. The previous working directory and settings
@@ -88,6 +88,13 @@ public:
 private:
     QtMessageHandler previous;
 };
+
+// A room as the stage files of the tests hold it: a full grid for its shape, doors included.
+Room testRoom(quint32 type, quint32 variant, const QString& name, int difficulty = 1,
+              quint8 shape = RoomShape1x1, float weight = 1.0f);
+
+// A stage file holding the rooms, as the editor writes it.
+QByteArray stageXml(const QList<Room>& rooms);
 
 // Compares every stored field of two rooms, doors, spawns and entries in list order; the
 // change flag is not compared.
