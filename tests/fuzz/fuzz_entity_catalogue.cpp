@@ -8,16 +8,13 @@
 #include <algorithm>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const QString workspace = fuzzWorkspace();
-    static const QString paths[] = {workspace + QStringLiteral("/entities2.xml"),
-                                    workspace + QStringLiteral("/blacklist.txt"),
-                                    workspace + QStringLiteral("/entities_custom.txt")};
-
-    const QList<QByteArray> parts =
-        QByteArray(reinterpret_cast<const char*>(data), int(size)).split('\n');
+    static const QString folder = fuzzWorkspace() + QLatin1Char('/');
+    static const QString paths[] = {folder + QStringLiteral("entities2.xml"),
+                                    folder + QStringLiteral("blacklist.txt"),
+                                    folder + QStringLiteral("entities_custom.txt")};
     QByteArray files[3];
     int file = 0;
-    for (const QByteArray& line : parts) {
+    for (const QByteArray& line : fuzzInput(data, size).split('\n')) {
         if (line == "%%" && file < 2)
             ++file;
         else

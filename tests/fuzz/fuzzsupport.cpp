@@ -11,16 +11,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-// The readers log every file and room they visit; at thousands of inputs a second that is only
-// noise, and slow.
-void dropMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
-} // namespace
-
 QString fuzzWorkspace() {
     static QTemporaryDir dir;
     static const bool ready = [] {
-        qInstallMessageHandler(dropMessage);
+        // The readers log every file and room they visit: at thousands of inputs a second that
+        // is only noise, and slow.
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
         QDir::setCurrent(dir.path());
         g_settings = new QSettings(g_prefix + QStringLiteral("settings.ini"), QSettings::IniFormat);
         g_settings->setValue(QStringLiteral("resources/path"),
@@ -37,6 +33,10 @@ QString writeOneStage(const QByteArray& contents) {
               "<stages><stage id='1' name='Stage' path='Stage.xml'/></stages>");
     writeFile(resources + QStringLiteral("/rooms/stage.xml"), contents);
     return resources + QStringLiteral("/rooms/stage.xml");
+}
+
+QByteArray fuzzInput(const uint8_t* data, size_t size) {
+    return QByteArray(reinterpret_cast<const char*>(data), int(size));
 }
 
 void writeFile(const QString& path, const QByteArray& contents) {
@@ -56,4 +56,9 @@ void require(bool holds, const char* property) {
         return;
     std::fprintf(stderr, "property failed: %s\n", property);
     std::abort();
+}
+
+void requireStableRoundTrip(const std::function<QByteArray()>& writeAndReadBack) {
+    const QByteArray written = writeAndReadBack();
+    require(writeAndReadBack() == written, "what was read back writes the same bytes again");
 }
