@@ -1,3 +1,4 @@
+#include "db.h"
 #include "main.h"
 #include "testsupport.h"
 
