@@ -150,10 +150,11 @@ void TestQuorleCli::check() {
 
 // Usage errors and unreadable folders end with status 2 and a message, and print nothing.
 void TestQuorleCli::usageErrors() {
+    TestWorkspace workspace;
     const QList<QStringList> usages{{"verify", "--resources", "."},
                                     {"check"},
                                     {"export-stb", "--resources", "."},
-                                    {"import-stb", "--json", "--resources", ".", "in"},
+                                    {"export-stb", "--json", "--resources", ".", "out"},
                                     {"check", "--resources", "missing"}};
     for (const QStringList& arguments : usages) {
         const Run run = runCli(arguments);
