@@ -2,104 +2,94 @@
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QRandomGenerator>
 #include <QSpinBox>
 
 namespace {
 
-// The current stage as its file would hold it.
-QByteArray stageBytes(const EditorFixture& fixture) {
-    QList<Room> rooms;
-    for (const Room* room : fixture.stageRooms())
-        rooms << *room;
-    return stageXml(rooms);
-}
+// The editor, driven by scripts of actions.
+struct UndoFixture : EditorFixture {
+    QAction* undo() const { return widget<QAction>("actionUndo"); }
+    QAction* redo() const { return widget<QAction>("actionRedo"); }
 
-QAction* undoAction(const EditorFixture& fixture) {
-    return fixture.widget<QAction>("actionUndo");
-}
-QAction* redoAction(const EditorFixture& fixture) {
-    return fixture.widget<QAction>("actionRedo");
-}
+    // The current stage as its file would hold it.
+    QByteArray stageBytes() const {
+        QList<Room> rooms;
+        for (const Room* room : stageRooms())
+            rooms << *room;
+        return stageXml(rooms);
+    }
 
-// A right drag from the first cell to the last, from press to release.
-void stroke(const EditorFixture& fixture, const QList<QPoint>& cells) {
-    fixture.hoverCell(cells.first().x(), cells.first().y());
-    const auto centre = [&](const QPoint& cell) {
-        return fixture.canvas()->cellRect(cell.x(), cell.y()).center();
-    };
-    QTest::mousePress(fixture.canvas(), Qt::RightButton, Qt::NoModifier, centre(cells.first()));
-    for (const QPoint& cell : cells.mid(1))
-        fixture.hoverCell(cell.x(), cell.y(), Qt::RightButton);
-    QTest::mouseRelease(fixture.canvas(), Qt::RightButton, Qt::NoModifier, centre(cells.last()));
-}
+    // Triggers the action until it has nothing left to do; returns how often it did something.
+    static int repeat(QAction* action) {
+        int times = 0;
+        for (; action->isEnabled(); ++times)
+            action->trigger();
+        return times;
+    }
 
-// Performs one action of a script on the room shown: an edit, a room command, Undo or Redo, or
-// a choice that is no step ("select" a cell, "unselect", "room N"). value varies the edits.
-void perform(EditorFixture& fixture, const QString& action, int value = 0) {
-    QAbstractItemModel* table = fixture.inspector()->model();
-    if (action == QLatin1String("door")) {
-        fixture.clickCell(-1, 3);
-    } else if (action == QLatin1String("select")) {
-        fixture.clickCell(1 + value % 3, 3);
-    } else if (action == QLatin1String("unselect")) {
-        fixture.clickCell(-5, -5);
-    } else if (action == QLatin1String("entity")) {
-        fixture.addEntity(10, 0, value % 4 + 1);
-    } else if (action == QLatin1String("fly")) {
-        fixture.addEntity(13, 0);
-    } else if (action == QLatin1String("paint")) {
-        stroke(fixture, {{2 + value % 3, 3}, {3 + value % 3, 3}, {4 + value % 3, 2}});
-    } else if (action == QLatin1String("weight") && table && table->rowCount() > 0) {
-        table->setData(table->index(0, 1), value + 0.5);
-    } else if (action == QLatin1String("remove") && table && table->rowCount() > 0) {
-        fixture.inspector()->selectRow(table->rowCount() - 1);
-        fixture.click("removeEntriesButton");
-    } else if (action == QLatin1String("type")) {
-        fixture.widget<QComboBox>("typeCombo")->setCurrentIndex(value % 3);
-    } else if (action == QLatin1String("difficulty")) {
-        fixture.widget<QComboBox>("difficultyCombo")->setCurrentIndex(value % 3);
-    } else if (action == QLatin1String("size")) {
-        fixture.widget<QComboBox>("sizeCombo")->setCurrentIndex(value % 12);
-    } else if (action == QLatin1String("variant")) {
-        fixture.widget<QSpinBox>("variantSpinBox")->setValue(value * 7);
-    } else if (action == QLatin1String("subtype")) {
-        fixture.widget<QSpinBox>("subtypeSpinBox")->setValue(value % 98 + 1);
-    } else if (action == QLatin1String("name")) {
-        auto* name = fixture.widget<QLineEdit>("nameLine");
-        name->setText(name->text() + QChar('a' + value % 26));
-    } else if (action == QLatin1String("roomweight")) {
-        fixture.widget<QDoubleSpinBox>("weightSpinBox")->setValue(value * 0.25);
-    } else if (action == QLatin1String("room")) {
-        fixture.chooseRoom(value % qMax(1, fixture.roomList()->model()->rowCount()));
-    } else {
+    void run(const QString& script) {
+        for (const QString& action : script.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            perform(action);
+    }
+
+    // A right drag over the cells, from press to release.
+    void stroke(const QList<QPoint>& cells) const {
+        const auto centre = [&](const QPoint& cell) {
+            return canvas()->cellRect(cell.x(), cell.y()).center();
+        };
+        hoverCell(cells.first().x(), cells.first().y());
+        QTest::mousePress(canvas(), Qt::RightButton, Qt::NoModifier, centre(cells.first()));
+        for (const QPoint& cell : cells.mid(1))
+            hoverCell(cell.x(), cell.y(), Qt::RightButton);
+        QTest::mouseRelease(canvas(), Qt::RightButton, Qt::NoModifier, centre(cells.last()));
+    }
+
+    // One action on the room shown: an edit, a room command, Undo or Redo, or a choice that is
+    // no step ("select" a cell, "unselect", "room"). The value varies the edits.
+    void perform(const QString& action, int value = 0) const {
+        QAbstractItemModel* table = inspector()->model();
+        const bool hasRows = table && table->rowCount() > 0;
         const QMap<QString, const char*> commands{
             {"new", "addRoomButton"},       {"duplicate", "duplicateRoomButton"},
             {"delete", "deleteRoomButton"}, {"sort", "actionSort"},
             {"undo", "actionUndo"},         {"redo", "actionRedo"}};
-        if (const char* command = commands.value(action)) {
-            if (fixture.widget<QAction>(command))
-                fixture.trigger(command);
+        if (action == QLatin1String("door")) {
+            clickCell(-1, 3);
+        } else if (action == QLatin1String("select")) {
+            clickCell(1 + value % 3, 3);
+        } else if (action == QLatin1String("unselect")) {
+            clickCell(-5, -5);
+        } else if (action == QLatin1String("entity")) {
+            addEntity(10, 0, value % 4 + 1);
+        } else if (action == QLatin1String("fly")) {
+            addEntity(13, 0);
+        } else if (action == QLatin1String("paint")) {
+            stroke({{2 + value % 3, 3}, {3 + value % 3, 3}, {4 + value % 3, 2}});
+        } else if (action == QLatin1String("weight") && hasRows) {
+            table->setData(table->index(0, 1), value + 0.5);
+        } else if (action == QLatin1String("remove") && hasRows) {
+            inspector()->selectRow(table->rowCount() - 1);
+            click("removeEntriesButton");
+        } else if (auto* combo = widget<QComboBox>(qPrintable(action + "Combo"))) {
+            combo->setCurrentIndex(value % combo->count()); // type, difficulty, size
+        } else if (auto* spinBox = widget<QSpinBox>(qPrintable(action + "SpinBox"))) {
+            spinBox->setValue(value % 98 + 1); // variant, subtype
+        } else if (action == QLatin1String("roomweight")) {
+            widget<QDoubleSpinBox>("weightSpinBox")->setValue(value * 0.25);
+        } else if (action == QLatin1String("name")) {
+            setName(widget<QLineEdit>("nameLine")->text() + QChar('a' + value % 26));
+        } else if (action == QLatin1String("room")) {
+            chooseRoom(value % qMax(1, roomList()->model()->rowCount()));
+        } else if (const char* command = commands.value(action)) {
+            if (widget<QAction>(command))
+                trigger(command);
             else
-                fixture.click(command);
+                click(command);
         }
     }
-}
-
-void run(EditorFixture& fixture, const QString& script) {
-    for (const QString& action : script.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        perform(fixture, action);
-}
-
-// Triggers the action until it has nothing left to do; returns how often it did something.
-int repeat(QAction* action) {
-    int times = 0;
-    for (; action->isEnabled(); ++times)
-        action->trigger();
-    return times;
-}
+};
 
 } // namespace
 
@@ -147,28 +137,28 @@ private slots:
         QFETCH(QString, step);
         QFETCH(QString, name);
         QFETCH(int, shownAfterRedo);
-        EditorFixture fixture;
+        UndoFixture fixture;
         fixture.openAt(0, 2, true);
-        run(fixture, setup);
+        fixture.run(setup);
         Room* shop = fixture.shown();
-        const QByteArray before = stageBytes(fixture);
-        perform(fixture, step);
-        const QByteArray after = stageBytes(fixture);
+        const QByteArray before = fixture.stageBytes();
+        fixture.perform(step);
+        const QByteArray after = fixture.stageBytes();
         QVERIFY(after != before);
-        QCOMPARE(undoAction(fixture)->text(), QStringLiteral("Undo ") + name);
+        QCOMPARE(fixture.undo()->text(), QStringLiteral("Undo ") + name);
 
-        fixture.trigger("actionUndo");
-        QCOMPARE(stageBytes(fixture), before);
+        fixture.undo()->trigger();
+        QCOMPARE(fixture.stageBytes(), before);
         QCOMPARE(fixture.shown()->name, QStringLiteral("Shop"));
         QCOMPARE(fixture.listRoom(), fixture.shown());
-        QCOMPARE(redoAction(fixture)->text(), QStringLiteral("Redo ") + name);
-        QCOMPARE(undoAction(fixture)->isEnabled(), setup.contains(QLatin1String("entity")));
+        QCOMPARE(fixture.redo()->text(), QStringLiteral("Redo ") + name);
+        QCOMPARE(fixture.undo()->isEnabled(), setup.contains(QLatin1String("entity")));
 
-        fixture.trigger("actionRedo");
-        QCOMPARE(stageBytes(fixture), after);
+        fixture.redo()->trigger();
+        QCOMPARE(fixture.stageBytes(), after);
         QCOMPARE(fixture.shown(), fixture.stageRooms().at(shownAfterRedo));
         QCOMPARE(fixture.listRoom(), fixture.shown());
-        QVERIFY(!redoAction(fixture)->isEnabled());
+        QVERIFY(!fixture.redo()->isEnabled());
         // A room that stayed keeps its selected cell, and with it the brush.
         if (fixture.shown() == shop && setup.startsWith(QLatin1String("select ")) &&
             !setup.contains(QLatin1String("unselect"))) {
@@ -180,7 +170,7 @@ private slots:
     // 500 steps chosen from a fixed seed: undoing them all gives back the stage as loaded, redoing
     // them all the stage as edited.
     void randomStepsUndoAndRedo() {
-        EditorFixture fixture;
+        UndoFixture fixture;
         fixture.openAt(0, 0, true);
         const QStringList actions{"door",    "select",     "unselect",   "entity",    "fly",
                                   "paint",   "paint",      "weight",     "remove",    "type",
@@ -188,73 +178,61 @@ private slots:
                                   "name",    "roomweight", "new",        "duplicate", "delete",
                                   "sort",    "room",       "undo",       "redo"};
         QRandomGenerator random(20261207);
-        const QByteArray loaded = stageBytes(fixture);
+        const QByteArray loaded = fixture.stageBytes();
         for (int i = 0; i < 500; ++i) {
-            perform(fixture, actions.at(random.bounded(actions.size())), random.bounded(1000));
+            fixture.perform(actions.at(random.bounded(actions.size())), random.bounded(1000));
             QCOMPARE(fixture.shown(), fixture.listRoom());
         }
-        repeat(redoAction(fixture));
-        const QByteArray edited = stageBytes(fixture);
-        QVERIFY(repeat(undoAction(fixture)) > 100);
-        QCOMPARE(stageBytes(fixture), loaded);
+        UndoFixture::repeat(fixture.redo());
+        const QByteArray edited = fixture.stageBytes();
+        QVERIFY(UndoFixture::repeat(fixture.undo()) > 100);
+        QCOMPARE(fixture.stageBytes(), loaded);
         QVERIFY(!fixture.stageMarkedChanged(0));
-        repeat(redoAction(fixture));
-        QCOMPARE(stageBytes(fixture), edited);
+        UndoFixture::repeat(fixture.redo());
+        QCOMPARE(fixture.stageBytes(), edited);
     }
 
-    // The Edit menu sits between File and Rooms. Each stage has its own history, which the menu
-    // follows as the stage list does; with nothing to do the actions are disabled. Undo clears a
-    // filter that hides the room it changed.
+    // Each stage has its own history, which Undo and Redo follow as the stage list does. Undo
+    // clears a filter that hides the room it changed.
     void historyPerStage() {
-        EditorFixture fixture;
+        UndoFixture fixture;
         fixture.open(true);
-        QStringList menus;
-        for (const QAction* menu : fixture.window->menuBar()->actions())
-            menus << menu->text();
-        QCOMPARE(menus, QStringList({"File", "Edit", "Rooms", "Tools"}));
-        QCOMPARE(undoAction(fixture)->shortcut(), QKeySequence(QKeySequence::Undo));
-        QCOMPARE(redoAction(fixture)->shortcut(), QKeySequence(QKeySequence::Redo));
-        QCOMPARE(undoAction(fixture)->text() + redoAction(fixture)->text(), "UndoRedo");
-        QVERIFY(!undoAction(fixture)->isEnabled() && !redoAction(fixture)->isEnabled());
-
         fixture.chooseStage(0);
-        perform(fixture, "name");
+        fixture.perform("name");
         fixture.chooseStage(1);
-        QVERIFY(!undoAction(fixture)->isEnabled());
-        fixture.click("deleteRoomButton");
-        QCOMPARE(undoAction(fixture)->text(), "Undo Delete Room");
+        QVERIFY(!fixture.undo()->isEnabled());
+        fixture.perform("delete");
         fixture.chooseStage(0);
-        QCOMPARE(undoAction(fixture)->text(), "Undo Rename Room");
+        QCOMPARE(fixture.undo()->text(), "Undo Rename Room");
         fixture.setFilter(QStringLiteral("nothing like it"));
         QTest::keyClick(fixture.window.get(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(fixture.widget<QLineEdit>("roomFilterLine")->text(), QString());
         QCOMPARE(fixture.shown()->name, QStringLiteral("Start Room"));
-        QCOMPARE(redoAction(fixture)->text(), "Redo Rename Room");
         fixture.chooseStage(1);
-        QCOMPARE(undoAction(fixture)->text(), "Undo Delete Room");
-        QVERIFY(!redoAction(fixture)->isEnabled());
+        QCOMPARE(fixture.undo()->text(), "Undo Delete Room");
+        QVERIFY(!fixture.redo()->isEnabled());
     }
 
     // Undoing back to the stage as saved or loaded shows it unchanged, and Save then leaves its
     // file alone; a step away from it shows it changed. Keystrokes in the name merge into one.
     void changeFlagsFollowHistory() {
-        EditorFixture fixture;
+        UndoFixture fixture;
         fixture.openAt(0, 0, true);
-        run(fixture, "name name name");
-        QVERIFY(fixture.stageMarkedChanged(0) && fixture.roomMarkedChanged(0));
-        fixture.trigger("actionUndo");
-        QVERIFY(!undoAction(fixture)->isEnabled());
-        QVERIFY(!fixture.stageMarkedChanged(0) && !fixture.roomMarkedChanged(0));
-        fixture.trigger("actionRedo");
+        const auto changed = [&] {
+            return fixture.stageMarkedChanged(0) && fixture.roomMarkedChanged(0);
+        };
+        fixture.run("name name name undo");
+        QVERIFY(!fixture.undo()->isEnabled());
+        QVERIFY(!changed());
+        fixture.run("redo");
         QCOMPARE(fixture.shown()->name, QStringLiteral("Start Roomaaa"));
-        QVERIFY(fixture.stageMarkedChanged(0) && fixture.roomMarkedChanged(0));
+        QVERIFY(changed());
 
         fixture.trigger("actionSave");
         QVERIFY(fixture.readStage(QStringLiteral("basement")).contains("Start Roomaaa"));
-        QVERIFY(!fixture.stageMarkedChanged(0) && !fixture.roomMarkedChanged(0));
-        fixture.trigger("actionUndo");
-        QVERIFY(fixture.stageMarkedChanged(0) && fixture.roomMarkedChanged(0));
-        fixture.trigger("actionRedo");
+        fixture.run("undo");
+        QVERIFY(changed());
+        fixture.run("redo");
         QVERIFY(!fixture.stageMarkedChanged(0) && !fixture.roomMarkedChanged(0));
         QFile::remove(fixture.workspace.filePath(QStringLiteral("resources/rooms/basement.xml")));
         fixture.trigger("actionSave");
@@ -264,17 +242,17 @@ private slots:
     // An import replaces the stage's rooms: nothing is left to undo, and the stage stays changed
     // until saved, even after a step and its undo.
     void importClearsHistory() {
-        EditorFixture fixture;
+        UndoFixture fixture;
         const QString folder = fixture.folder(QStringLiteral("stb"));
         DB().exportBinaryReport(folder);
         fixture.openAt(0, 0, true);
-        run(fixture, "select entity paint delete");
+        fixture.run("select entity paint delete");
         fixture.answerWith(ModalAnswerer::chooseFolderThen(folder, QMessageBox::Yes));
         fixture.trigger("actionImport_from_XML");
-        QVERIFY(!undoAction(fixture)->isEnabled());
-        const QByteArray imported = stageBytes(fixture);
-        run(fixture, "undo name undo");
-        QCOMPARE(stageBytes(fixture), imported);
+        QVERIFY(!fixture.undo()->isEnabled());
+        const QByteArray imported = fixture.stageBytes();
+        fixture.run("undo name undo");
+        QCOMPARE(fixture.stageBytes(), imported);
         QVERIFY(fixture.stageMarkedChanged(0));
     }
 
@@ -295,15 +273,15 @@ private slots:
 
     void scriptedSequences() {
         QFETCH(QString, script);
-        EditorFixture fixture;
+        UndoFixture fixture;
         fixture.openAt(0, 2, true);
-        const QByteArray loaded = stageBytes(fixture);
-        run(fixture, script);
+        const QByteArray loaded = fixture.stageBytes();
+        fixture.run(script);
         QCOMPARE(fixture.shown(), fixture.listRoom());
-        run(fixture, "select entity weight paint remove");
+        fixture.run("select entity weight paint remove");
         QVERIFY(fixture.shown()->hasUnsavedChanges());
-        repeat(undoAction(fixture));
-        QCOMPARE(stageBytes(fixture), loaded);
+        UndoFixture::repeat(fixture.undo());
+        QCOMPARE(fixture.stageBytes(), loaded);
     }
 };
 
