@@ -57,9 +57,8 @@ class TestEntityConfig : public QObject {
     Q_OBJECT
 
 private slots:
-    // The game's bookkeeping types never reach the catalogue, nor do the entities of a
-    // blacklist line of exactly three numbers; the first 255 bytes of a line are a line of their
-    // own.
+    // The game's bookkeeping types never reach the catalogue, nor does what a blacklist line of
+    // exactly three numbers names; a line's first 255 bytes are a line of their own.
     void gameEntities() {
         QByteArray entities;
         for (int type : {4, 5, 6, 7, 8, 9, 0, 999, 1000, 1001})
@@ -75,19 +74,30 @@ private slots:
     }
 
     // Custom lines of four fields bypass the blacklist and the type rule and join the game's
-    // entities in one sorted list, in which each type's variants are found.
-    void sortedCatalogue() {
+    // entities in one sorted list. A missing subtype falls back to subtype 0, then a missing
+    // variant to variant 0; negative numbers fall back no further.
+    void catalogue() {
         Catalogue c;
         c.load(entity(20, 0, 0, "g") + entity(5, 3, 0, "b") + entity(5, 100, 0, "Game Relic") +
                    entity(7, 0, 0, "Beam"),
                "5,100,0\n",
                "5,100,0,Relic\n7,0,0,Beam\n5,1,0,Item, large\n5,1,1\n  5,1,2,  Big  \r\n"
-               "5,3,-1,c\n20,-4,9,e\n6,0,0,Fl\xc3\xbcgel\n-2,0,0,z\n");
+               "5,3,-1,c\n20,-4,9,e\n6,0,0,Fl\xc3\xbcgel\n-2,0,0,z\n5,0,0,Base\n5,100,2,Relic Two\n"
+               "7,3,0,Seven Three\n");
         QCOMPARE(c.all(),
-                 QStringList({"-2.0.0 z", "5.1.2   Big", "5.3.-1 c", "5.3.0 b", "5.100.0 Relic",
-                              "6.0.0 Fl\u00fcgel", "7.0.0 Beam", "20.-4.9 e", "20.0.0 g"}));
+                 QStringList({"-2.0.0 z", "5.0.0 Base", "5.1.2   Big", "5.3.-1 c", "5.3.0 b",
+                              "5.100.0 Relic", "5.100.2 Relic Two", "6.0.0 Fl\u00fcgel",
+                              "7.0.0 Beam", "7.3.0 Seven Three", "20.-4.9 e", "20.0.0 g"}));
         QCOMPARE(describe(c.config.GetEntityVariants(20)), QStringList({"20.-4.9 e", "20.0.0 g"}));
         QVERIFY(c.config.GetEntityVariants(8).empty());
+        QStringList found;
+        for (const char* triple :
+             {"5.100.2", "5.100.3", "5.7.3", "7.3.-1", "7.-2.0", "8.100.2", "900.1.1"}) {
+            const EntityConfig::Entity* entity =
+                c.config.GetEntity(number(triple, 0), number(triple, 1), number(triple, 2));
+            found << (entity ? QString::fromStdString(entity->name) : QString());
+        }
+        QCOMPARE(found, QStringList({"Relic Two", "Relic", "Base", "Beam", "", "", ""}));
     }
 
     void warnings() {
@@ -99,54 +109,29 @@ private slots:
                  "Warning: Could not open custom entity config entities_custom.txt\n"
                  "Warning: Could not open icons dir " +
                      c.iconsPath() + '\n');
-        QVERIFY(QDir().mkpath(c.iconsPath()));
-        QCOMPARE(c.load(""), QStringLiteral("Warning: No icons found in %1\n").arg(c.iconsPath()));
     }
 
-    // A missing subtype falls back to subtype 0, then a missing variant to variant 0; negative
-    // numbers fall back no further.
-    void getEntity() {
-        Catalogue c;
-        c.load("", "",
-               "5,100,0,Relic\n5,0,0,Base\n5,100,2,Relic Two\n7,3,0,Seven Three\n7,0,0,Seven\n");
-        QStringList found;
-        for (const char* triple :
-             {"5.100.2", "5.100.3", "5.7.3", "7.3.-1", "7.-2.0", "6.100.2", "900.1.1"}) {
-            const EntityConfig::Entity* entity =
-                c.config.GetEntity(number(triple, 0), number(triple, 1), number(triple, 2));
-            found << (entity ? QString::fromStdString(entity->name) : QString());
-        }
-        QCOMPARE(found, QStringList({"Relic Two", "Relic", "Base", "Seven", "", "", ""}));
-    }
-
-    // Icons are named type.variant[.subtype].extension; a subtype's picture is its own.
-    void iconFileNames() {
+    // Icons are named type.variant[.subtype].extension and read when first asked for. A reload
+    // only adds to them: a picture already read stays when its file vanishes.
+    void icons() {
         Catalogue c;
         const QStringList names{"10.png", "11.1.png", "12.1.2.png", "13.1.2.3.png", "14.1.2"};
         for (int i = 0; i < names.size(); ++i)
             c.icon(names[i], 20 + i);
-        c.load("");
+        c.load(entity(10, 0, 0, "Bogling"));
+        c.icon(QStringLiteral("11.1.png"), 19);
         QList<int> widths;
         for (const char* triple : {"10.0.0", "11.1.0", "11.1.2", "12.1.2", "13.1.2", "14.1.0"})
             widths
                 << c.config.icon(number(triple, 0), number(triple, 1), number(triple, 2)).width();
-        QCOMPARE(widths, QList<int>({0, 21, 0, 22, 23, 24}));
-    }
+        QCOMPARE(widths, QList<int>({0, 19, 0, 22, 23, 24}));
 
-    // A reload rebuilds the entity list but only adds to the icon table, whose files are read
-    // when first asked for: a picture already read stays when its file vanishes.
-    void reload() {
-        Catalogue c;
-        c.icon(QStringLiteral("5.1.png"), 17);
-        c.load(entity(10, 0, 0, "Bogling"), "", "5,1,0,Relic\n");
-        c.icon(QStringLiteral("5.1.png"), 19);
-        QCOMPARE(c.config.icon(5, 1, 0).width(), 19);
-        QVERIFY(QFile::remove(c.iconsPath() + QStringLiteral("/5.1.png")));
-        c.icon(QStringLiteral("7.1.png"), 23);
-        c.load(entity(10, 0, 0, "Bogling"), "", "5,1,0,Relic\n");
-        QCOMPARE(c.all(), QStringList({"5.1.0 Relic", "10.0.0 Bogling"}));
-        QCOMPARE(c.config.icon(5, 1, 0).width(), 19);
-        QCOMPARE(c.config.icon(7, 1, 0).width(), 23);
+        QVERIFY(QFile::remove(c.iconsPath() + QStringLiteral("/11.1.png")));
+        c.icon(QStringLiteral("15.1.png"), 25);
+        c.load(entity(10, 0, 0, "Bogling"));
+        QCOMPARE(c.all(), QStringList({"10.0.0 Bogling"}));
+        QCOMPARE(c.config.icon(11, 1, 0).width(), 19);
+        QCOMPARE(c.config.icon(15, 1, 0).width(), 25);
     }
 };
 
