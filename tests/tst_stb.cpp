@@ -3,8 +3,6 @@
 
 #include <QtTest>
 
-#include <QRandomGenerator>
-
 namespace {
 
 using Doors = QList<Room::Door>;
@@ -28,30 +26,19 @@ Room readFromBytes(const QByteArray& bytes) {
     return room;
 }
 
-Room::Entry entry(int type, float weight = 1.0f) {
-    return Room::Entry{quint16(type), 0, 0, weight};
+Room::Entry entry(int type) {
+    return Room::Entry{quint16(type), 0, 0, 1.0f};
 }
 
-QList<QPoint> spawnCells(const Room& room) {
-    QList<QPoint> cells;
-    for (const Room::Spawn& spawn : room.spawns)
-        cells << QPoint(spawn.x, spawn.y);
-    return cells;
-}
-
+// Two spawns on each of three rows, added from the bottom right, with one to three entries whose
+// weights differ from the room's.
 Room richRoom(int variant) {
-    Room room;
-    room.type = 2;
-    room.variant = quint32(variant);
+    Room room =
+        testRoom(2, quint32(variant), QString("Vault %1").arg(variant), 10, RoomShapeLBR, 2.5f);
     room.subtype = 7;
-    room.difficulty = 10;
-    room.name = QString("Vault %1").arg(variant);
-    room.shape = RoomShapeLBR;
-    room.resize(26, 14);
     room.doors[2].exists = false;
-    room.weight = 2.5f;
     for (int i = 0; i < 6; ++i) {
-        Room::Spawn& spawn = room.getSpawn(i * 3, 12 - i);
+        Room::Spawn& spawn = room.getSpawn(9 - i % 2 * 6, 12 - i / 2);
         for (int e = 0; e <= i % 3; ++e)
             spawn.entries << Room::Entry{quint16(10 + e), quint16(i), quint16(e), 0.5f + e};
     }
@@ -91,17 +78,14 @@ private slots:
     void readsUtf8Names();
     void spawnFilter_data();
     void spawnFilter();
-    void spawnOrder();
-    void fileNames();
 
     void exportAndImportEveryStage();
     void exportRepairsCopiesAndLeavesRoomsAlone();
     void exportRefusesOversizedRooms_data();
     void exportRefusesOversizedRooms();
-    void exportReportsUnwritableFolder();
     void exportSkipsStagesThatFailedToLoad();
     void importHeadersAndFileLists();
-    void importOfDamagedFilesKeepsRooms();
+    void importOfTruncatedFilesKeepsRooms();
 };
 
 void TestStb::record_data() {
@@ -145,7 +129,10 @@ void TestStb::record() {
         "01000000 02000000 00000000 01" + nameField + "0000803f 0f 09 01" +
         QByteArray::number(doors.size()).rightJustified(2, '0') + "0000" + doorField);
     QCOMPARE(bytes.toHex(' '), expected.toHex(' '));
-    QTEST(readFromBytes(bytes).name, "nameRead");
+    // The room read back writes the same record again.
+    const Room read = readFromBytes(bytes);
+    QTEST(read.name, "nameRead");
+    QCOMPARE(writeToBytes(read).toHex(' '), expected.toHex(' '));
 }
 
 void TestStb::readsUtf8Names() {
@@ -164,7 +151,6 @@ void TestStb::spawnFilter_data() {
     QTest::addColumn<int>("roomType");
     QTest::addColumn<QList<Room::Entry>>("entries");
     QTest::addColumn<int>("written");
-    QTest::newRow("no entries") << 5 << QList<Room::Entry>() << 0;
     QTest::newRow("no entries in type 16") << 16 << QList<Room::Entry>() << 0;
     QTest::newRow("only type 0") << 5 << QList<Room::Entry>{entry(0), entry(0)} << 0;
     QTest::newRow("only type 0 in type 16") << 16 << QList<Room::Entry>{entry(0)} << 1;
@@ -180,28 +166,8 @@ void TestStb::spawnFilter() {
     room.getSpawn(1, 1).entries = entries;
     const Room read = readFromBytes(writeToBytes(room));
     QCOMPARE(read.spawns.size(), written ? 1 : 0);
-    if (written) {
+    if (written)
         QCOMPARE(read.spawns[0].entries.size(), written);
-        QCOMPARE(read.spawns[0].entries.last().type, entries.last().type);
-    }
-}
-
-void TestStb::spawnOrder() {
-    Room room;
-    for (const QPoint& cell : {QPoint(3, 2), QPoint(0, 2), QPoint(5, 0), QPoint(-1, 1)})
-        room.getSpawn(cell.x(), cell.y()).entries << entry(10);
-    QCOMPARE(spawnCells(readFromBytes(writeToBytes(room))),
-             (QList<QPoint>{QPoint(5, 0), QPoint(-1, 1), QPoint(0, 2), QPoint(3, 2)}));
-}
-
-void TestStb::fileNames() {
-    Stage stage;
-    const QStringList paths{"a.xml", "B.XML", "c.xml.bak", "Sub/D.Xml"};
-    const QStringList names{"a.stb", "b.stb", "c.xml.bak", "sub/d.stb"};
-    for (int i = 0; i < paths.size(); ++i) {
-        stage.path = paths[i];
-        QCOMPARE(DB::stbFileNameFor(stage), names[i]);
-    }
 }
 
 void TestStb::exportAndImportEveryStage() {
@@ -213,7 +179,6 @@ void TestStb::exportAndImportEveryStage() {
     // No stage file was written, so the edits still count as unsaved.
     QVERIFY(stage.hasUnsavedChanges() && stage.rooms[0].hasUnsavedChanges());
     QCOMPARE(f.file("a.stb").left(8), QByteArray("STB1\x03\x00\x00\x00", 8));
-    QVERIFY(f.file("b.stb").startsWith("STB1\x01"));
 
     const QList<Room> before = stage.rooms;
     stage.rooms.clear();
@@ -224,7 +189,7 @@ void TestStb::exportAndImportEveryStage() {
     QCOMPARE(stage.rooms.size(), 3);
     for (int i = 0; i < 3; ++i) {
         Room expected = before[i];
-        // The file holds the spawns row by row from the top.
+        // The file holds the spawns row by row from the top, each row from the left.
         std::reverse(expected.spawns.begin(), expected.spawns.end());
         compareRooms(stage.rooms[i], expected);
         QVERIFY(!stage.rooms[i].hasUnsavedChanges());
@@ -236,43 +201,26 @@ void TestStb::exportRepairsCopiesAndLeavesRoomsAlone() {
     Room& room = f.db->stages[1]->rooms[0];
     room.type = 6;
     room.name = "Shop 12";
-    room.doors = {Room::Door(-1, 3, true), Room::Door(26, 3, true)};
-    room.spawns.clear();
-    room.getSpawn(25, 4).entries << entry(5) << entry(1400);
     room.getSpawn(0, 3).entries << entry(10);
-    room.getSpawn(20, 1);
-    room.getSpawn(2, 2).entries << entry(0);
-    const QList<QPoint> cells = spawnCells(room);
-    LogCapture log;
     f.db->exportBinaryReport(f.folder);
     QCOMPARE(room.name, "Shop 12");
     QVERIFY(room.doors[0].exists);
-    QCOMPARE(spawnCells(room), cells);
-    QCOMPARE(log.count("Fixing room name Shop 12 -> Shop."), 1);
-    QCOMPARE(log.count("removing invalid door"), 1);
-    QCOMPARE(log.count("removing invalid door at (-1, 3)!"), 1);
 
     const Room read = readFromBytes(f.file("b.stb").mid(8));
     QCOMPARE(read.name, "Shop");
     QVERIFY(!read.doors[0].exists && read.doors[1].exists);
-    QCOMPARE(spawnCells(read), (QList<QPoint>{QPoint(0, 3), QPoint(25, 4)}));
 }
 
 void TestStb::exportRefusesOversizedRooms_data() {
     QTest::addColumn<Room>("room");
     QTest::addColumn<QString>("reason");
-    Room doors = richRoom(1), entries = doors, name = doors, spawns = doors;
+    Room doors = richRoom(1), entries = doors;
     for (int i = 0; i < 256; ++i) {
         doors.doors << Room::Door(i, -1, false);
         entries.getSpawn(1, 1).entries << entry(10);
     }
-    name.name = QString(65536, 'x');
-    for (int i = 0; i < 65536; ++i)
-        spawns.spawns << Room::Spawn{qint16(i % 200), qint16(i / 200), {entry(10)}};
     QTest::newRow("doors") << doors << "more than 255 doors";
     QTest::newRow("entries") << entries << "a spawn with more than 255 entries";
-    QTest::newRow("name") << name << "name longer than 65535 characters";
-    QTest::newRow("spawns") << spawns << "more than 65535 spawns";
 }
 
 void TestStb::exportRefusesOversizedRooms() {
@@ -280,27 +228,11 @@ void TestStb::exportRefusesOversizedRooms() {
     QFETCH(QString, reason);
     StbFixture f;
     f.workspace.write("stb/a.stb", "old contents");
-    Stage& stage = *f.db->stages[0];
-    stage.setChanged(true);
-    stage.rooms[1] = room;
+    f.db->stages[0]->rooms[1] = room;
     const QString warning = f.db->exportBinaryReport(f.folder).text();
-    QVERIFY2(warning.contains("a.stb (room 2.1 "), qPrintable(warning));
-    QVERIFY2(warning.contains(reason), qPrintable(warning));
+    QVERIFY2(warning.contains("a.stb (room 2.1 \"Vault 1\": " + reason + ")"), qPrintable(warning));
     QCOMPARE(f.file("a.stb"), QByteArray("old contents"));
-    QVERIFY(stage.hasUnsavedChanges());
     QVERIFY(!f.file("b.stb").isEmpty());
-}
-
-void TestStb::exportReportsUnwritableFolder() {
-    StbFixture f;
-    f.workspace.write("plain-file", "x");
-    f.db->stages[0]->setChanged(true);
-    const QString folder = f.workspace.filePath("plain-file");
-    const QString warning = f.db->exportBinaryReport(folder).text();
-    QVERIFY(warning.startsWith(
-        QString("Could not write the following files in %1:\na.stb (").arg(folder)));
-    QVERIFY(warning.contains("\nb.stb ("));
-    QVERIFY(f.db->stages[0]->hasUnsavedChanges());
 }
 
 void TestStb::exportSkipsStagesThatFailedToLoad() {
@@ -326,25 +258,19 @@ void TestStb::importHeadersAndFileLists() {
     QVERIFY(f.db->listExportBinaryOverwrites(f.folder).isEmpty());
     f.workspace.write("stb/b.stb", QByteArray("STB2\0\0\0\0", 8));
     QCOMPARE(f.db->listExportBinaryOverwrites(f.folder), QStringList{"b.stb"});
-    QVERIFY(f.db->importBinaryReport(f.folder).text().startsWith(
-        QString("Could not read the following files in %1:\na.stb (").arg(f.folder)));
-    QCOMPARE(f.db->stages[0]->rooms.size(), 3);
     f.workspace.write("stb/a.stb", QByteArray("STB1\0\0\0\0", 8));
     QCOMPARE(f.db->listImportBinary(f.folder), (QStringList{"a.stb", "b.stb"}));
-    QSignalSpy removed(f.db->stages[0]->getModel(), &QAbstractItemModel::rowsRemoved);
     QVERIFY(f.db->importBinaryReport(f.folder).text().endsWith(":\nb.stb (invalid header)\n"));
     QCOMPARE(f.db->stages[1]->rooms.size(), 1);
     QVERIFY(!f.db->stages[1]->hasUnsavedChanges());
-    QCOMPARE(removed.count(), 1);
     QVERIFY(f.db->stages[0]->rooms.isEmpty());
     QVERIFY(f.db->stages[0]->hasUnsavedChanges());
 }
 
-void TestStb::importOfDamagedFilesKeepsRooms() {
+void TestStb::importOfTruncatedFilesKeepsRooms() {
     StbFixture f;
     f.db->exportBinaryReport(f.folder);
     const QByteArray whole = f.file("a.stb");
-    QVERIFY(whole.size() > 100);
     for (int length = 0; length < whole.size(); ++length) {
         f.workspace.write("stb/a.stb", whole.left(length));
         const QString warning = f.db->importBinaryReport(f.folder).text();
@@ -353,23 +279,9 @@ void TestStb::importOfDamagedFilesKeepsRooms() {
         QVERIFY2(warning.contains(expected), qPrintable(QString::number(length)));
         QCOMPARE(f.db->stages[0]->rooms.size(), 3);
     }
-
-    // A room count far beyond the file's size, and random bytes, end the import.
-    QByteArray hugeCount("STB1\xff\xff\xff\xff", 8);
-    hugeCount += QByteArray(64, '\xff');
-    f.workspace.write("stb/a.stb", hugeCount);
+    // A room count far beyond the file's size ends the import too.
+    f.workspace.write("stb/a.stb", QByteArray("STB1\xff\xff\xff\xff", 8) + QByteArray(64, '\xff'));
     QVERIFY(f.db->importBinaryReport(f.folder).text().contains("a.stb (truncated)"));
-    QRandomGenerator random(42);
-    for (int round = 0; round < 200; ++round) {
-        QByteArray bytes("STB1");
-        const int length = random.bounded(200);
-        for (int i = 0; i < length; ++i)
-            bytes += char(random.bounded(256));
-        f.workspace.write("stb/a.stb", bytes);
-        const QString warning = f.db->importBinaryReport(f.folder).text();
-        // Either the random bytes happened to form whole rooms, or the file was refused.
-        QVERIFY(warning.contains("a.stb (truncated)") || !warning.contains("a.stb"));
-    }
 }
 
 QTEST_MAIN(TestStb)
