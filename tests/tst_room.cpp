@@ -1,4 +1,5 @@
 #include "db.h"
+#include "testsupport.h"
 
 #include <QtTest>
 
@@ -6,13 +7,6 @@ namespace {
 
 using Points = QList<QPoint>;
 using Doors = QList<Room::Door>;
-
-Room keyed(quint32 type, quint32 variant) {
-    Room room;
-    room.type = type;
-    room.variant = variant;
-    return room;
-}
 
 // Doors as "x,y", marked " closed" when missing.
 QStringList describe(const Doors& doors) {
@@ -68,9 +62,11 @@ void TestRoom::spawnsAtCells() {
 }
 
 void TestRoom::roomOrder() {
-    QVERIFY(keyed(1, 9) < keyed(2, 5) && !(keyed(2, 5) < keyed(1, 9)));
-    QVERIFY(keyed(1, 3) < keyed(1, 4) && !(keyed(1, 4) < keyed(1, 3)));
-    QVERIFY(!(keyed(1, 3) < keyed(1, 3)));
+    // The type decides before the variant.
+    const Room a = testRoom(1, 9, "r"), b = testRoom(2, 5, "r"), c = testRoom(2, 6, "r");
+    QVERIFY(a < b && !(b < a));
+    QVERIFY(b < c && !(c < b));
+    QVERIFY(!(b < b));
 }
 
 void TestRoom::doorSlotsOfEachShape_data() {
@@ -166,7 +162,7 @@ void TestRoom::cellTypes() {
 void TestRoom::nextRoomVariant() {
     Stage stage;
     for (const QPoint& pair : Points{{1, 0}, {1, 1}, {1, 3}, {2, 2}})
-        stage.rooms << keyed(quint32(pair.x()), quint32(pair.y()));
+        stage.rooms << testRoom(quint32(pair.x()), quint32(pair.y()), "r");
     QCOMPARE(stage.nextRoomVariant(1, 0), 2);
     QCOMPARE(stage.nextRoomVariant(1, 3), 4);
     QCOMPARE(stage.nextRoomVariant(2, 0), 0);
