@@ -312,25 +312,40 @@ float readWeight(pugi::xml_attribute attribute) {
     return float(value);
 }
 
+// Element and attribute names of stage files are a few letters long: comparing them here costs
+// less than a call into the C library for each of the millions of names of a large stage folder.
+bool isName(const char* name, const char* wanted) {
+    while (*name != '\0' && *name == *wanted) {
+        ++name;
+        ++wanted;
+    }
+    return *name == *wanted;
+}
+
 // The first attribute of each given name, found in one pass over the element's attributes:
 // stage files are large, and looking every attribute up by name scans the list again each time.
 // Which names are found is kept in a mask of our own, since every question put to a pugixml
-// handle is a call into the library.
+// handle is a call into the library; for the same reason the end of the list is told by the
+// empty name of the null handle after the last attribute (a parsed attribute has a name).
 template <size_t N> struct Attributes {
     explicit Attributes(pugi::xml_node node, const char* const (&names)[N]) {
         static_assert(N <= 32, "one bit per name");
         quint32 missing = (quint32(1) << N) - 1;
-        for (pugi::xml_attribute attribute = node.first_attribute(); attribute && missing;
+        for (pugi::xml_attribute attribute = node.first_attribute();;
              attribute = attribute.next_attribute()) {
             const char* name = attribute.name();
+            if (*name == '\0')
+                return;
             for (size_t i = 0; i < N; ++i) {
                 const quint32 bit = quint32(1) << i;
-                if ((missing & bit) && name[0] == names[i][0] && std::strcmp(name, names[i]) == 0) {
+                if ((missing & bit) && isName(name, names[i])) {
                     found[i] = attribute;
                     missing &= ~bit;
                     break;
                 }
             }
+            if (missing == 0)
+                return;
         }
     }
     pugi::xml_attribute found[N];
@@ -344,32 +359,29 @@ public:
     QByteArray bytes;
 };
 
-bool isElement(pugi::xml_node node, const char* name) {
-    return node.type() == pugi::node_element && std::strcmp(node.name(), name) == 0;
-}
-
-// An upper bound for the elements of a kind among the node's children, to reserve list room.
-int countChildren(pugi::xml_node node) {
-    int count = 0;
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
-        ++count;
-    return count;
-}
-
-void readXmlEntries(pugi::xml_node spawnNode, Room::Spawn& spawn) {
-    static const char* const names[] = {"type", "variant", "subtype", "weight"};
-    spawn.entries.reserve(countChildren(spawnNode));
-    for (pugi::xml_node entity = spawnNode.first_child(); entity; entity = entity.next_sibling()) {
-        if (!isElement(entity, "entity"))
-            continue;
-        const Attributes<4> attributes(entity, names);
-        Room::Entry entry;
-        entry.type = quint16(attributes.found[0].as_int());
-        entry.variant = quint16(attributes.found[1].as_int());
-        entry.subtype = quint16(attributes.found[2].as_int());
-        entry.weight = readWeight(attributes.found[3]);
-        spawn.entries.append(entry);
+// Calls visit with each child element of node and its name, in document order. Documents are
+// parsed with the default options, which keep no declarations or processing instructions, so
+// only elements have names: the handle itself is asked what it is only when the name is empty,
+// as for text and for the null handle after the last child.
+template <typename Visit> void forEachChildElement(pugi::xml_node node, Visit visit) {
+    for (pugi::xml_node child = node.first_child();; child = child.next_sibling()) {
+        const char* name = child.name();
+        if (*name != '\0')
+            visit(child, name);
+        else if (!child)
+            return;
     }
+}
+
+void readXmlEntry(pugi::xml_node entity, Room::Spawn& spawn) {
+    static const char* const names[] = {"type", "variant", "subtype", "weight"};
+    const Attributes<4> attributes(entity, names);
+    Room::Entry entry;
+    entry.type = quint16(attributes.found[0].as_int());
+    entry.variant = quint16(attributes.found[1].as_int());
+    entry.subtype = quint16(attributes.found[2].as_int());
+    entry.weight = readWeight(attributes.found[3]);
+    spawn.entries.append(entry);
 }
 
 void readXmlDoor(pugi::xml_node door, Room& room) {
@@ -380,30 +392,77 @@ void readXmlDoor(pugi::xml_node door, Room& room) {
                                  attributes.found[2].as_bool()));
 }
 
-void readXmlSpawn(pugi::xml_node spawnNode, Room& room) {
-    static const char* const names[] = {"x", "y"};
-    const Attributes<2> attributes(spawnNode, names);
-    room.spawns.append(Room::Spawn());
-    Room::Spawn& spawn = room.spawns.last();
-    spawn.x = qint16(attributes.found[0].as_int());
-    spawn.y = qint16(attributes.found[1].as_int());
-    readXmlEntries(spawnNode, spawn);
-}
+// Reads room elements. The children of a room or a spawn are gathered by kind in one pass, which
+// sizes each list before it is filled, into buffers that are kept from one room to the next.
+class XmlRoomReader {
+public:
+    // Missing attributes read as the file format's defaults, which differ from a new room's.
+    void read(pugi::xml_node node, Room& room) {
+        static const char* const names[] = {"type",   "variant", "subtype", "difficulty", "name",
+                                            "weight", "shape",   "width",   "height"};
+        const Attributes<9> attributes(node, names);
+        room.type = readUnsigned32(attributes.found[0]);
+        room.variant = readUnsigned32(attributes.found[1]);
+        room.subtype = readUnsigned32(attributes.found[2]);
+        room.difficulty = quint8(attributes.found[3].as_int());
+        room.name = QString::fromUtf8(attributes.found[4].value());
+        room.weight = readWeight(attributes.found[5]);
+        readDoorsAndSpawns(node, room);
 
-// Doors and spawns in one pass over the room's children, each kind in document order.
-void readXmlDoorsAndSpawns(pugi::xml_node node, Room& room) {
-    const int children = countChildren(node);
-    room.doors.clear();
-    room.doors.reserve(children);
-    room.spawns.clear();
-    room.spawns.reserve(children);
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        if (isElement(child, "door"))
-            readXmlDoor(child, room);
-        else if (isElement(child, "spawn"))
-            readXmlSpawn(child, room);
+        room.shape = quint8(attributes.found[6].as_int());
+        room.width = quint8(attributes.found[7].as_int());
+        room.height = quint8(attributes.found[8].as_int());
+        if (room.shape == RoomShapeNone) {
+            for (int shape : {RoomShape1x1, RoomShape2x1, RoomShape1x2, RoomShape2x2}) {
+                if (roomShapeGridSize(shape) == QSize(room.width, room.height))
+                    room.shape = quint8(shape);
+            }
+        }
+        room.changed = false;
     }
-}
+
+private:
+    void readDoorsAndSpawns(pugi::xml_node node, Room& room) {
+        doorNodes.clear();
+        spawnNodes.clear();
+        forEachChildElement(node, [this](pugi::xml_node child, const char* name) {
+            if (isName(name, "door"))
+                doorNodes.push_back(child);
+            else if (isName(name, "spawn"))
+                spawnNodes.push_back(child);
+        });
+        room.doors.clear();
+        room.doors.reserve(int(doorNodes.size()));
+        for (pugi::xml_node door : doorNodes)
+            readXmlDoor(door, room);
+        room.spawns.clear();
+        room.spawns.reserve(int(spawnNodes.size()));
+        for (pugi::xml_node spawn : spawnNodes)
+            readSpawn(spawn, room);
+    }
+
+private:
+    void readSpawn(pugi::xml_node spawnNode, Room& room) {
+        static const char* const names[] = {"x", "y"};
+        const Attributes<2> attributes(spawnNode, names);
+        room.spawns.append(Room::Spawn());
+        Room::Spawn& spawn = room.spawns.last();
+        spawn.x = qint16(attributes.found[0].as_int());
+        spawn.y = qint16(attributes.found[1].as_int());
+        entityNodes.clear();
+        forEachChildElement(spawnNode, [this](pugi::xml_node child, const char* name) {
+            if (isName(name, "entity"))
+                entityNodes.push_back(child);
+        });
+        spawn.entries.reserve(int(entityNodes.size()));
+        for (pugi::xml_node entity : entityNodes)
+            readXmlEntry(entity, spawn);
+    }
+
+    std::vector<pugi::xml_node> doorNodes;
+    std::vector<pugi::xml_node> spawnNodes;
+    std::vector<pugi::xml_node> entityNodes;
+};
 
 quint64 roomKey(const Room& room) {
     return (quint64(room.type) << 32) | room.variant;
@@ -427,29 +486,8 @@ pugi::xml_parse_result DB::loadXmlFile(pugi::xml_document& doc, const QString& p
     return doc.load_file(QFile::encodeName(path).constData());
 }
 
-// Missing attributes read as the file format's defaults, which differ from a new room's.
 void DB::read_xml_room(pugi::xml_node node, Room& room) {
-    static const char* const names[] = {"type",   "variant", "subtype", "difficulty", "name",
-                                        "weight", "shape",   "width",   "height"};
-    const Attributes<9> attributes(node, names);
-    room.type = readUnsigned32(attributes.found[0]);
-    room.variant = readUnsigned32(attributes.found[1]);
-    room.subtype = readUnsigned32(attributes.found[2]);
-    room.difficulty = quint8(attributes.found[3].as_int());
-    room.name = QString::fromUtf8(attributes.found[4].value());
-    room.weight = readWeight(attributes.found[5]);
-    readXmlDoorsAndSpawns(node, room);
-
-    room.shape = quint8(attributes.found[6].as_int());
-    room.width = quint8(attributes.found[7].as_int());
-    room.height = quint8(attributes.found[8].as_int());
-    if (room.shape == RoomShapeNone) {
-        for (int shape : {RoomShape1x1, RoomShape2x1, RoomShape1x2, RoomShape2x2}) {
-            if (roomShapeGridSize(shape) == QSize(room.width, room.height))
-                room.shape = quint8(shape);
-        }
-    }
-    room.changed = false;
+    XmlRoomReader().read(node, room);
 }
 
 void DB::append_xml_room(pugi::xml_node parent, const Room& room) {
@@ -638,26 +676,25 @@ struct Renumbering {
     quint32 newVariant;
 };
 
-// Reads every room element of a stage file in document order and moves rooms whose type and
-// variant are already taken in that file to the next free variants, first come first served.
-void readStageRooms(const pugi::xml_document& doc, QList<Room>& rooms,
-                    std::vector<Renumbering>& renumberings) {
-    const pugi::xml_node roomsNode = doc.child("rooms");
-    int count = 0;
-    for (pugi::xml_node node = roomsNode.child("room"); node; node = node.next_sibling("room"))
-        ++count;
-    rooms.reserve(count);
+// Moves rooms whose type and variant an earlier room of the list took to the next free variants,
+// first come first served. Most stage files have no such room, which a sorted copy of the keys
+// tells without building a set of them.
+void renumberDuplicates(QList<Room>& rooms, std::vector<Renumbering>& renumberings) {
+    std::vector<quint64> keys;
+    keys.reserve(size_t(rooms.size()));
+    for (const Room& room : qAsConst(rooms))
+        keys.push_back(roomKey(room));
+    std::sort(keys.begin(), keys.end());
+    if (std::adjacent_find(keys.begin(), keys.end()) == keys.end())
+        return;
 
     QSet<quint64> taken;
-    taken.reserve(count);
+    taken.reserve(rooms.size());
     std::vector<int> duplicates;
-    for (pugi::xml_node node = roomsNode.child("room"); node; node = node.next_sibling("room")) {
-        rooms.append(Room());
-        Room& room = rooms.last();
-        DB::read_xml_room(node, room);
-        const quint64 key = roomKey(room);
+    for (int row = 0; row < rooms.size(); ++row) {
+        const quint64 key = roomKey(rooms.at(row));
         if (taken.contains(key))
-            duplicates.push_back(rooms.size() - 1);
+            duplicates.push_back(row);
         taken.insert(key);
     }
 
@@ -669,6 +706,24 @@ void readStageRooms(const pugi::xml_document& doc, QList<Room>& rooms,
         renumberings.push_back({room.type, oldVariant, room.variant});
         taken.insert(roomKey(room));
     }
+}
+
+// Reads every room element of a stage file in document order and renumbers the rooms that
+// repeat a type and variant of that file.
+void readStageRooms(const pugi::xml_document& doc, QList<Room>& rooms,
+                    std::vector<Renumbering>& renumberings) {
+    std::vector<pugi::xml_node> roomNodes;
+    forEachChildElement(doc.child("rooms"), [&roomNodes](pugi::xml_node child, const char* name) {
+        if (isName(name, "room"))
+            roomNodes.push_back(child);
+    });
+    rooms.reserve(int(roomNodes.size()));
+    XmlRoomReader reader;
+    for (pugi::xml_node node : roomNodes) {
+        rooms.append(Room());
+        reader.read(node, rooms.last());
+    }
+    renumberDuplicates(rooms, renumberings);
 }
 
 // One stage file, read on a worker thread: it sees only its own path and fills only its own

@@ -192,7 +192,7 @@ public:
     BatchReport saveUnsavedStagesTo(const QString& folder);
 
     static void append_xml_room(pugi::xml_node parent, const Room& room);
-    // Fills every field of the room from a room element of a stage file.
+    // Fills every field of the room from a room element of a stage file parsed by loadXmlFile.
     static void read_xml_room(pugi::xml_node node, Room& room);
     // Whether the XML writer keeps a spawn at that cell: it lies in the room's grid, walls
     // included.
