@@ -392,77 +392,31 @@ void readXmlDoor(pugi::xml_node door, Room& room) {
                                  attributes.found[2].as_bool()));
 }
 
-// Reads room elements. The children of a room or a spawn are gathered by kind in one pass, which
-// sizes each list before it is filled, into buffers that are kept from one room to the next.
-class XmlRoomReader {
-public:
-    // Missing attributes read as the file format's defaults, which differ from a new room's.
-    void read(pugi::xml_node node, Room& room) {
-        static const char* const names[] = {"type",   "variant", "subtype", "difficulty", "name",
-                                            "weight", "shape",   "width",   "height"};
-        const Attributes<9> attributes(node, names);
-        room.type = readUnsigned32(attributes.found[0]);
-        room.variant = readUnsigned32(attributes.found[1]);
-        room.subtype = readUnsigned32(attributes.found[2]);
-        room.difficulty = quint8(attributes.found[3].as_int());
-        room.name = QString::fromUtf8(attributes.found[4].value());
-        room.weight = readWeight(attributes.found[5]);
-        readDoorsAndSpawns(node, room);
-
-        room.shape = quint8(attributes.found[6].as_int());
-        room.width = quint8(attributes.found[7].as_int());
-        room.height = quint8(attributes.found[8].as_int());
-        if (room.shape == RoomShapeNone) {
-            for (int shape : {RoomShape1x1, RoomShape2x1, RoomShape1x2, RoomShape2x2}) {
-                if (roomShapeGridSize(shape) == QSize(room.width, room.height))
-                    room.shape = quint8(shape);
-            }
-        }
-        room.changed = false;
-    }
-
-private:
-    void readDoorsAndSpawns(pugi::xml_node node, Room& room) {
-        doorNodes.clear();
-        spawnNodes.clear();
-        forEachChildElement(node, [this](pugi::xml_node child, const char* name) {
-            if (isName(name, "door"))
-                doorNodes.push_back(child);
-            else if (isName(name, "spawn"))
-                spawnNodes.push_back(child);
-        });
-        room.doors.clear();
-        room.doors.reserve(int(doorNodes.size()));
-        for (pugi::xml_node door : doorNodes)
-            readXmlDoor(door, room);
-        room.spawns.clear();
-        room.spawns.reserve(int(spawnNodes.size()));
-        for (pugi::xml_node spawn : spawnNodes)
-            readSpawn(spawn, room);
-    }
-
-private:
-    void readSpawn(pugi::xml_node spawnNode, Room& room) {
-        static const char* const names[] = {"x", "y"};
-        const Attributes<2> attributes(spawnNode, names);
-        room.spawns.append(Room::Spawn());
-        Room::Spawn& spawn = room.spawns.last();
-        spawn.x = qint16(attributes.found[0].as_int());
-        spawn.y = qint16(attributes.found[1].as_int());
-        entityNodes.clear();
-        forEachChildElement(spawnNode, [this](pugi::xml_node child, const char* name) {
-            if (isName(name, "entity"))
-                entityNodes.push_back(child);
-        });
-        spawn.entries.reserve(int(entityNodes.size()));
-        for (pugi::xml_node entity : entityNodes)
+void readXmlSpawn(pugi::xml_node spawnNode, Room& room) {
+    static const char* const names[] = {"x", "y"};
+    const Attributes<2> attributes(spawnNode, names);
+    room.spawns.append(Room::Spawn());
+    Room::Spawn& spawn = room.spawns.last();
+    spawn.x = qint16(attributes.found[0].as_int());
+    spawn.y = qint16(attributes.found[1].as_int());
+    forEachChildElement(spawnNode, [&spawn](pugi::xml_node entity, const char* name) {
+        if (isName(name, "entity"))
             readXmlEntry(entity, spawn);
-    }
+    });
+}
 
-    std::vector<pugi::xml_node> doorNodes;
-    std::vector<pugi::xml_node> spawnNodes;
-    std::vector<pugi::xml_node> entityNodes;
-};
+// Doors and spawns in one pass over the room's children, each kind in document order. The lists
+// are not sized beforehand: counting the children first costs more than letting the lists grow.
+void readXmlDoorsAndSpawns(pugi::xml_node node, Room& room) {
+    room.doors.clear();
+    room.spawns.clear();
+    forEachChildElement(node, [&room](pugi::xml_node child, const char* name) {
+        if (isName(name, "door"))
+            readXmlDoor(child, room);
+        else if (isName(name, "spawn"))
+            readXmlSpawn(child, room);
+    });
+}
 
 quint64 roomKey(const Room& room) {
     return (quint64(room.type) << 32) | room.variant;
@@ -486,8 +440,29 @@ pugi::xml_parse_result DB::loadXmlFile(pugi::xml_document& doc, const QString& p
     return doc.load_file(QFile::encodeName(path).constData());
 }
 
+// Missing attributes read as the file format's defaults, which differ from a new room's.
 void DB::read_xml_room(pugi::xml_node node, Room& room) {
-    XmlRoomReader().read(node, room);
+    static const char* const names[] = {"type",   "variant", "subtype", "difficulty", "name",
+                                        "weight", "shape",   "width",   "height"};
+    const Attributes<9> attributes(node, names);
+    room.type = readUnsigned32(attributes.found[0]);
+    room.variant = readUnsigned32(attributes.found[1]);
+    room.subtype = readUnsigned32(attributes.found[2]);
+    room.difficulty = quint8(attributes.found[3].as_int());
+    room.name = QString::fromUtf8(attributes.found[4].value());
+    room.weight = readWeight(attributes.found[5]);
+    readXmlDoorsAndSpawns(node, room);
+
+    room.shape = quint8(attributes.found[6].as_int());
+    room.width = quint8(attributes.found[7].as_int());
+    room.height = quint8(attributes.found[8].as_int());
+    if (room.shape == RoomShapeNone) {
+        for (int shape : {RoomShape1x1, RoomShape2x1, RoomShape1x2, RoomShape2x2}) {
+            if (roomShapeGridSize(shape) == QSize(room.width, room.height))
+                room.shape = quint8(shape);
+        }
+    }
+    room.changed = false;
 }
 
 void DB::append_xml_room(pugi::xml_node parent, const Room& room) {
@@ -718,10 +693,9 @@ void readStageRooms(const pugi::xml_document& doc, QList<Room>& rooms,
             roomNodes.push_back(child);
     });
     rooms.reserve(int(roomNodes.size()));
-    XmlRoomReader reader;
     for (pugi::xml_node node : roomNodes) {
         rooms.append(Room());
-        reader.read(node, rooms.last());
+        DB::read_xml_room(node, rooms.last());
     }
     renumberDuplicates(rooms, renumberings);
 }
