@@ -37,22 +37,24 @@ public:
     EditorFixture()
         : answerer(new ModalAnswerer) {
         QApplication::setQuitOnLastWindowClosed(false); // closing a window must not end the run
-        workspace.write(QStringLiteral("rooms.txt"), "Null\nNormal\nShop\n");
-        workspace.write(QStringLiteral("blacklist.txt"), "");
-        workspace.write(QStringLiteral("entities_custom.txt"), "");
+        workspace.write("rooms.txt", "Null\nNormal\nShop\n");
+        workspace.write("blacklist.txt", "");
+        workspace.write("entities_custom.txt", "");
         QImage icon(16, 16, QImage::Format_ARGB32);
         icon.fill(Qt::blue);
-        icon.save(folder(QStringLiteral("icons")) + QStringLiteral("/10.0.png"));
-        workspace.makeResources({{1, QStringLiteral("Basement"), QStringLiteral("basement.xml")},
-                                 {6, QStringLiteral("Caves"), QStringLiteral("Caves.XML")}});
-        writeEntities(QStringLiteral("resources"));
-        writeStage(QStringLiteral("basement"),
-                   {testRoom(1, 0, QStringLiteral("Start Room")),
-                    testRoom(1, 1, QStringLiteral("Boss Arena"), 5, RoomShape2x2, 2.5f),
-                    testRoom(2, 4, QStringLiteral("Shop"), 10, RoomShape1x1H),
-                    testRoom(1, 3, QStringLiteral("Abyss bridge"), 1, RoomShapeLBR, 0.5f)});
-        writeStage(QStringLiteral("caves"), {testRoom(2, 5, QStringLiteral("Dark Shop")),
-                                             testRoom(1, 7, QStringLiteral("Cave Bridge"))});
+        icon.save(folder("icons") + "/10.0.png");
+        workspace.makeResources({{1, "Basement", "basement.xml"}, {6, "Caves", "Caves.XML"}});
+        workspace.write("resources/entities2.xml",
+                        "<entities>\n"
+                        "<entity id=\"10\" variant=\"0\" subtype=\"0\" name=\"Gaper\"/>\n"
+                        "<entity id=\"10\" variant=\"1\" subtype=\"0\" name=\"Frowning Gaper\"/>\n"
+                        "<entity id=\"13\" variant=\"0\" subtype=\"0\" name=\"Fly\"/>\n"
+                        "</entities>\n");
+        writeStage("basement", {testRoom(1, 0, "Start Room"),
+                                testRoom(1, 1, "Boss Arena", 5, RoomShape2x2, 2.5f),
+                                testRoom(2, 4, "Shop", 10, RoomShape1x1H),
+                                testRoom(1, 3, "Abyss bridge", 1, RoomShapeLBR, 0.5f)});
+        writeStage("caves", {testRoom(2, 5, "Dark Shop"), testRoom(1, 7, "Cave Bridge")});
     }
 
     void writeStage(const QString& stage, const QList<Room>& rooms) const {
@@ -61,18 +63,9 @@ public:
     QByteArray readStage(const QString& stage) const {
         return workspace.read(QStringLiteral("resources/rooms/%1.xml").arg(stage));
     }
-    void writeEntities(const QString& folder) const {
-        workspace.write(folder + QStringLiteral("/entities2.xml"),
-                        "<entities>\n"
-                        "<entity id=\"10\" variant=\"0\" subtype=\"0\" name=\"Gaper\"/>\n"
-                        "<entity id=\"10\" variant=\"1\" subtype=\"0\" name=\"Frowning Gaper\"/>\n"
-                        "<entity id=\"13\" variant=\"0\" subtype=\"0\" name=\"Fly\"/>\n"
-                        "</entities>\n");
-    }
     // Creates a folder below the workspace and returns its path.
     QString folder(const QString& name) const {
-        QDir().mkpath(workspace.filePath(name));
-        return workspace.filePath(name);
+        return QDir().mkpath(workspace.filePath(name)) ? workspace.filePath(name) : QString();
     }
 
     // Opens the window; shown, the canvas has painted and knows its cells.
@@ -140,12 +133,6 @@ public:
         for (int row = 0; model && row < model->rowCount(); ++row)
             rooms << roomAt(model->index(row, 0));
         return rooms;
-    }
-    QStringList stageRoomNames() const {
-        QStringList names;
-        for (const Room* room : stageRooms())
-            names << room->name;
-        return names;
     }
     // The room of the room list's current row, or none without one.
     Room* listRoom() const { return roomAt(roomList()->currentIndex()); }

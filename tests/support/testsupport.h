@@ -13,9 +13,8 @@
 #include <functional>
 #include <memory>
 
-// A temporary folder that becomes the working directory (so g_prefix "./" points into it),
-// with g_settings opened on its settings.ini. The previous working directory and settings
-// store come back when it goes away.
+// A temporary folder that is the working directory (where g_prefix "./" points) with g_settings
+// on its settings.ini while it exists.
 class TestWorkspace {
 public:
     TestWorkspace();
@@ -26,8 +25,8 @@ public:
     // Writes a file below the workspace, creating its folders.
     void write(const QString& relative, const QByteArray& contents) const;
     QByteArray read(const QString& relative) const;
-    // Creates resources/ with stages.xml listing the given (id, name, path) stages, a rooms/
-    // folder, and points "resources/path" at it.
+    // Creates resources/ with stages.xml listing the stages and a rooms/ folder, and points
+    // "resources/path" at it.
     struct StageEntry {
         int id;
         QString name;
@@ -48,26 +47,22 @@ class ModalAnswerer : public QObject {
     Q_OBJECT
 public:
     struct Seen {
-        QString className;
         QString title;
         QString text;
     };
     // Decides how a dialog is closed; the default accepts message boxes with their default
-    // button and cancels file dialogs.
+    // button and closes anything else.
     using Answer = std::function<void(QWidget* dialog)>;
 
     explicit ModalAnswerer(Answer answer = Answer());
-    ~ModalAnswerer() override;
 
     QList<Seen> seen() const;
     QStringList texts() const;
 
-    // Ready-made answers.
-    static Answer pressButton(int standardButton);     // a QMessageBox::StandardButton
-    static Answer chooseFolder(const QString& folder); // a QFileDialog; message boxes get OK
-    // The folder in a QFileDialog, then that button in every message box.
+    // The folder or file in a QFileDialog, then that button (or the default one) in every
+    // message box.
+    static Answer choosePath(const QString& path, int standardButton = 0);
     static Answer chooseFolderThen(const QString& folder, int standardButton);
-    static Answer chooseFile(const QString& file);
 
 private:
     void poll();
@@ -96,6 +91,5 @@ Room testRoom(quint32 type, quint32 variant, const QString& name, int difficulty
 // A stage file holding the rooms, as the editor writes it.
 QByteArray stageXml(const QList<Room>& rooms);
 
-// Compares every stored field of two rooms, doors, spawns and entries in list order; the
-// change flag is not compared.
+// Compares every stored field of two rooms, doors and spawns included (not the change flag).
 void compareRooms(const Room& actual, const Room& expected);
