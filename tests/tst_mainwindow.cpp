@@ -260,6 +260,7 @@ private slots:
             fixture.click("deleteRoomButton");
             QCOMPARE(fixture.shown() ? fixture.shown()->name : QString(), QString(next));
             QCOMPARE(fixture.listRoom(), fixture.shown());
+            QVERIFY(fixture.stageMarkedChanged(1));
         }
         QVERIFY(!fixture.inspector()->model());
         fixture.setName("Nobody");
