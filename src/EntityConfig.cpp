@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include <dirent.h>
+
 EntityConfig g_EntityConfig;
 
 namespace {
@@ -126,6 +128,28 @@ void appendCustomEntities(std::vector<EntityConfig::Entity>& entities, const QSt
     }
 }
 
+// The names of the files in an icon folder, hidden ones left out. Catalogues bring thousands of
+// icons, so the entry types the folder listing already holds decide, and only links and entries
+// of unknown type cost a status call.
+QStringList iconFileNames(const QString& folder) {
+    QStringList names;
+    DIR* dir = opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return names;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const QString name = QFile::decodeName(entry->d_name);
+        const bool file =
+            entry->d_type == DT_REG || ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+                                        QFileInfo(folder + QLatin1Char('/') + name).isFile());
+        if (file)
+            names << name;
+    }
+    closedir(dir);
+    return names;
+}
+
 } // namespace
 
 bool EntityConfig::EntityCompare(const Entity& a, const Entity& b) {
@@ -167,7 +191,7 @@ void EntityConfig::loadIcons(QString& warnings) {
     }
     pendingListing = std::async(std::launch::async, [path = folder.absolutePath()] {
         QMap<int, Icon> listed;
-        for (const QString& fileName : QDir(path).entryList(QDir::Files, QDir::Unsorted)) {
+        for (const QString& fileName : iconFileNames(path)) {
             // type.variant.extension or type.variant.subtype.extension
             const QVector<QStringRef> parts = fileName.splitRef(QLatin1Char('.'));
             if (parts.size() < 3)
@@ -186,14 +210,12 @@ void EntityConfig::takeIconListing() {
     if (!pendingListing.valid())
         return;
     QMap<int, Icon> listed = pendingListing.get();
-    if (icons.isEmpty()) {
-        icons.swap(listed);
-        return;
-    }
-    // A file that is no image still takes the key, so it hides an older picture of the same
-    // entity rather than leaving a stale one on screen.
-    for (auto icon = listed.cbegin(); icon != listed.cend(); ++icon)
-        icons.insert(icon.key(), icon.value());
+    // An entity whose file is gone keeps its older picture, while a listed file that is no image
+    // still takes the key, so it hides an older picture rather than leaving a stale one on screen.
+    for (auto icon = icons.cbegin(); icon != icons.cend(); ++icon)
+        if (!listed.contains(icon.key()))
+            listed.insert(icon.key(), icon.value());
+    icons.swap(listed);
 }
 
 const EntityConfig::Entity* EntityConfig::GetEntity(int type, int variant, int subtype) const {
