@@ -102,7 +102,7 @@ private slots:
     }
 
     // Icons are named type.variant[.subtype].extension and read when first asked for. A reload
-    // only adds to them: a picture already read stays when its file vanishes.
+    // replaces the files it lists: a picture already read stays only when its file vanishes.
     void icons() {
         Catalogue c;
         const QStringList names{"10.png", "11.1.png", "12.1.2.png", "13.1.2.3.png", "14.1.2"};
@@ -118,10 +118,12 @@ private slots:
 
         QVERIFY(QFile::remove(c.workspace.filePath(QStringLiteral("icons/11.1.png"))));
         c.icon(QStringLiteral("15.1.png"), 25);
+        c.icon(QStringLiteral("12.1.2.png"), 30);
         c.load(entity(10, 0, "Bogling"));
         QCOMPARE(c.all(), QStringList({"10.0.0 Bogling"}));
         QCOMPARE(c.config.icon(11, 1, 0).width(), 19);
         QCOMPARE(c.config.icon(15, 1, 0).width(), 25);
+        QCOMPARE(c.config.icon(12, 1, 2).width(), 30);
     }
 };
 
