@@ -176,10 +176,20 @@ QString EntityConfig::Load(const QString& entitiesPath, const QString& blacklist
     return warnings;
 }
 
-void EntityConfig::loadIcons(QString& warnings) {
-    // The names listed by an earlier load go in first, so that this load's replace them.
+void EntityConfig::listIconsAhead() {
     takeIconListing();
+    aheadFolder = QDir(g_prefix + QStringLiteral("icons")).absolutePath();
+    startIconListing(aheadFolder);
+}
+
+void EntityConfig::loadIcons(QString& warnings) {
     const QDir folder(g_prefix + QStringLiteral("icons"));
+    // A listing started ahead of this load for its folder is this load's own. Any other one still
+    // pending is an earlier load's: its names go in first, so that this load's replace them.
+    const bool listedAhead = aheadFolder == folder.absolutePath();
+    aheadFolder.clear();
+    if (!listedAhead)
+        takeIconListing();
     if (!folder.exists()) {
         warnings +=
             QStringLiteral("Warning: Could not open icons dir %1\n").arg(folder.absolutePath());
@@ -189,9 +199,14 @@ void EntityConfig::loadIcons(QString& warnings) {
         warnings += QStringLiteral("Warning: No icons found in %1\n").arg(folder.absolutePath());
         return;
     }
-    pendingListing = std::async(std::launch::async, [path = folder.absolutePath()] {
+    if (!listedAhead)
+        startIconListing(folder.absolutePath());
+}
+
+void EntityConfig::startIconListing(const QString& folder) {
+    pendingListing = std::async(std::launch::async, [folder] {
         QMap<int, Icon> listed;
-        for (const QString& fileName : iconFileNames(path)) {
+        for (const QString& fileName : iconFileNames(folder)) {
             // type.variant.extension or type.variant.subtype.extension
             const QVector<QStringRef> parts = fileName.splitRef(QLatin1Char('.'));
             if (parts.size() < 3)
@@ -200,7 +215,7 @@ void EntityConfig::loadIcons(QString& warnings) {
             const int variant = parts[1].toInt(nullptr, 10);
             const int subtype = parts.size() >= 4 ? parts[2].toInt(nullptr, 10) : 0;
             // Of two files for one entity, the one listed later wins.
-            listed.insert(int(ENTITYID(type, variant, subtype)), Icon{path, fileName, {}});
+            listed.insert(int(ENTITYID(type, variant, subtype)), Icon{folder, fileName, {}});
         }
         return listed;
     });

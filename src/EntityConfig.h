@@ -34,6 +34,10 @@ public:
     std::vector<Entity> GetEntityVariants(int type) const;
     std::vector<Entity>& GetAllEntities();
 
+    // Starts listing the icon folder of the editor's working folder for the next Load, so that
+    // the listing overlaps whatever comes before that Load (the window's stage load).
+    void listIconsAhead();
+
     // The icon of exactly this triple, or a null image. Its file is decoded on the first
     // request after the Load that listed it; the reference stays valid until the next Load.
     QImage& icon(int type, int variant, int subtype);
@@ -49,6 +53,7 @@ private:
     };
 
     void loadIcons(QString& warnings);
+    void startIconListing(const QString& folder);
     void takeIconListing();
 
     std::vector<Entity> entities;
@@ -56,6 +61,8 @@ private:
     // A large icon folder takes a while to list, so a load lists it on a thread of its own while
     // the window is being built; the first icon request, or the next load, takes the files in.
     std::future<QMap<int, Icon>> pendingListing;
+    // The folder of a listing started by listIconsAhead that no Load has taken yet.
+    QString aheadFolder;
 };
 
 extern EntityConfig g_EntityConfig;

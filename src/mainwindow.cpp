@@ -60,6 +60,8 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow) {
     ui->setupUi(this);
+    // The icon folder is listed while the stages load; the catalogue load below takes the names.
+    g_EntityConfig.listIconsAhead();
     db = new DB;
 
     stageListModel = new StageListModel(db->stages, this);

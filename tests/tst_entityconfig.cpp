@@ -124,6 +124,14 @@ private slots:
         QCOMPARE(c.config.icon(11, 1, 0).width(), 19);
         QCOMPARE(c.config.icon(15, 1, 0).width(), 25);
         QCOMPARE(c.config.icon(12, 1, 2).width(), 30);
+
+        // A listing started ahead serves the next load only; the load after it lists again.
+        c.config.listIconsAhead();
+        QCOMPARE(c.reload(), QString());
+        QCOMPARE(c.config.icon(15, 1, 0).width(), 25);
+        c.icon(QStringLiteral("16.1.png"), 26);
+        QCOMPARE(c.reload(), QString());
+        QCOMPARE(c.config.icon(16, 1, 0).width(), 26);
     }
 };
 
