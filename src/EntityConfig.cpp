@@ -11,7 +11,6 @@
 #include <QHash>
 #include <QSet>
 #include <QStringList>
-#include <QVector>
 
 #include <pugixml.hpp>
 
@@ -128,6 +127,20 @@ void appendCustomEntities(std::vector<EntityConfig::Entity>& entities, const QSt
     }
 }
 
+// The number a part of an icon file name stands for, as QString::toInt reads it. Plain digits,
+// what nearly every name holds, are read here: thousands of names are read at each load.
+int iconNamePart(const QStringRef& part) {
+    if (part.isEmpty() || part.size() > 9)
+        return part.toInt(nullptr, 10);
+    int value = 0;
+    for (const QChar c : part) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return part.toInt(nullptr, 10);
+        value = value * 10 + (c.unicode() - '0');
+    }
+    return value;
+}
+
 // The names of the files in an icon folder, hidden ones left out. Catalogues bring thousands of
 // icons, so the entry types the folder listing already holds decide, and only links and entries
 // of unknown type cost a status call.
@@ -163,6 +176,8 @@ bool EntityConfig::EntityCompare(const Entity& a, const Entity& b) {
 EntityConfig::EntityConfig() = default;
 
 EntityConfig::~EntityConfig() = default;
+
+EntityConfig& EntityConfig::operator=(EntityConfig&&) = default;
 
 QString EntityConfig::Load(const QString& entitiesPath, const QString& blacklistPath,
                            const QString& customPath) {
@@ -208,12 +223,15 @@ void EntityConfig::startIconListing(const QString& folder) {
         QMap<int, Icon> listed;
         for (const QString& fileName : iconFileNames(folder)) {
             // type.variant.extension or type.variant.subtype.extension
-            const QVector<QStringRef> parts = fileName.splitRef(QLatin1Char('.'));
-            if (parts.size() < 3)
+            const int first = fileName.indexOf(QLatin1Char('.'));
+            const int second = first < 0 ? -1 : fileName.indexOf(QLatin1Char('.'), first + 1);
+            if (second < 0)
                 continue;
-            const int type = parts[0].toInt(nullptr, 10);
-            const int variant = parts[1].toInt(nullptr, 10);
-            const int subtype = parts.size() >= 4 ? parts[2].toInt(nullptr, 10) : 0;
+            const int third = fileName.indexOf(QLatin1Char('.'), second + 1);
+            const int type = iconNamePart(fileName.midRef(0, first));
+            const int variant = iconNamePart(fileName.midRef(first + 1, second - first - 1));
+            const int subtype =
+                third < 0 ? 0 : iconNamePart(fileName.midRef(second + 1, third - second - 1));
             // Of two files for one entity, the one listed later wins.
             listed.insert(int(ENTITYID(type, variant, subtype)), Icon{folder, fileName, {}});
         }

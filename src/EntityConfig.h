@@ -24,6 +24,8 @@ public:
 
     EntityConfig();
     ~EntityConfig();
+    // Waits for a pending icon listing of the catalogue it replaces.
+    EntityConfig& operator=(EntityConfig&&);
 
     // Rebuilds the catalogue and loads the icons; returns the warnings, empty when none.
     QString Load(const QString& entitiesPath, const QString& blacklistPath,
