@@ -11,7 +11,7 @@
 
 namespace {
 
-Room generateRoom(int index, int spawnsPerRoom, QRandomGenerator& random) {
+Room generateRoom(int index, int spawnsPerRoom, int entityCount, QRandomGenerator& random) {
     Room room;
     room.type = 1 + quint32(index % 24);
     room.variant = quint32(index);
@@ -40,7 +40,7 @@ Room generateRoom(int index, int spawnsPerRoom, QRandomGenerator& random) {
         const int entryCount = 1 + random.bounded(3);
         for (int e = 0; e < entryCount; ++e) {
             Room::Entry entry;
-            entry.type = quint16(10 + random.bounded(250));
+            entry.type = quint16(10 + random.bounded(entityCount / 20));
             entry.variant = quint16(random.bounded(5));
             entry.subtype = quint16(random.bounded(4));
             entry.weight = float(1 + random.bounded(4)) / 2.0f;
@@ -52,16 +52,17 @@ Room generateRoom(int index, int spawnsPerRoom, QRandomGenerator& random) {
 
 } // namespace
 
-QList<Room> generateStageRooms(int roomCount, int spawnsPerRoom, quint32 seed) {
+QList<Room> generateStageRooms(int roomCount, int spawnsPerRoom, quint32 seed, int entityCount) {
     QRandomGenerator random(seed);
     QList<Room> rooms;
     rooms.reserve(roomCount);
     for (int i = 0; i < roomCount; ++i)
-        rooms.append(generateRoom(i, spawnsPerRoom, random));
+        rooms.append(generateRoom(i, spawnsPerRoom, entityCount, random));
     return rooms;
 }
 
-GeneratedResources::GeneratedResources(int stageCount, int roomsPerStage, int spawnsPerRoom) {
+GeneratedResources::GeneratedResources(int stageCount, int roomsPerStage, int spawnsPerRoom,
+                                       int entityCount) {
     const QString roomsFolder = path() + QStringLiteral("/rooms/");
     QDir().mkpath(roomsFolder);
     pugi::xml_document catalogue;
@@ -77,7 +78,8 @@ GeneratedResources::GeneratedResources(int stageCount, int roomsPerStage, int sp
         // One stage at a time, so that generating stays small next to what is measured.
         pugi::xml_document stage;
         pugi::xml_node roomsNode = stage.append_child("rooms");
-        for (const Room& room : generateStageRooms(roomsPerStage, spawnsPerRoom, quint32(i)))
+        for (const Room& room :
+             generateStageRooms(roomsPerStage, spawnsPerRoom, quint32(i), entityCount))
             DB::append_xml_room(roomsNode, room);
         if (!DB::saveDocument(stage, roomsFolder + name))
             qFatal("cannot write %s", qPrintable(roomsFolder + name));
