@@ -101,7 +101,7 @@ void appendGameEntities(std::vector<EntityConfig::Entity>& entities, const QStri
             !blacklist.isEmpty() &&
             blacklist.contains(ENTITYID(entity.type, entity.variant, entity.subtype));
         if (!blacklisted && isPlaceableGameType(entity.type)) {
-            entities.push_back(entity);
+            entities.push_back(std::move(entity));
         } else {
             qDebug() << "skipping entity " << entity.type << "." << entity.variant << "."
                      << entity.subtype;
@@ -123,7 +123,7 @@ void appendCustomEntities(std::vector<EntityConfig::Entity>& entities, const QSt
         entity.variant = fieldNumber(fields[1]);
         entity.subtype = fieldNumber(fields[2]);
         entity.name = fields[3].toStdString();
-        entities.push_back(entity);
+        entities.push_back(std::move(entity));
     }
 }
 
