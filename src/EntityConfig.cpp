@@ -2,6 +2,7 @@
 
 #include "editorsettings.h"
 #include "main.h"
+#include "xmlattributes.h"
 
 #include <QDebug>
 #include <QDir>
@@ -90,13 +91,15 @@ void appendGameEntities(std::vector<EntityConfig::Entity>& entities, const QStri
     pugi::xml_document doc;
     doc.load_file(path.toUtf8().constData());
     const pugi::xml_node list = doc.child("entities");
+    static const char* const names[] = {"id", "variant", "subtype", "name", "bossID"};
     for (pugi::xml_node node = list.child("entity"); node; node = node.next_sibling("entity")) {
+        const Attributes<5> attributes(node, names);
         EntityConfig::Entity entity;
-        entity.type = node.attribute("id").as_int();
-        entity.variant = node.attribute("variant").as_int();
-        entity.subtype = node.attribute("subtype").as_int();
-        entity.name = node.attribute("name").value();
-        entity.bossID = node.attribute("bossID").as_int();
+        entity.type = attributes.found[0].as_int();
+        entity.variant = attributes.found[1].as_int();
+        entity.subtype = attributes.found[2].as_int();
+        entity.name = attributes.found[3].value();
+        entity.bossID = attributes.found[4].as_int();
         const bool blacklisted =
             !blacklist.isEmpty() &&
             blacklist.contains(ENTITYID(entity.type, entity.variant, entity.subtype));
@@ -186,7 +189,13 @@ QString EntityConfig::Load(const QString& entitiesPath, const QString& blacklist
     entities.clear();
     appendGameEntities(entities, entitiesPath, blacklist, warnings);
     appendCustomEntities(entities, customPath, warnings);
-    std::sort(entities.begin(), entities.end(), EntityCompare);
+    // Entity files are nearly always written in order, and sorting a list that is strictly in
+    // order would only move every entry about.
+    const auto outOfOrder =
+        std::adjacent_find(entities.begin(), entities.end(),
+                           [](const Entity& a, const Entity& b) { return !EntityCompare(a, b); });
+    if (outOfOrder != entities.end())
+        std::sort(entities.begin(), entities.end(), EntityCompare);
     loadIcons(warnings);
     return warnings;
 }
