@@ -40,10 +40,14 @@ void RatioReporter::Finalize() {
         if (values[0] < 0)
             continue;
         const char* unit = absolute ? " ms" : "";
-        std::printf("  %s%s%s = %.2f%s real, %.2f%s cpu (target <= %.2f%s): %s\n",
-                    ratio.numerator.c_str(), absolute ? "" : " / ", ratio.denominator.c_str(),
-                    values[0], unit, values[1], unit, ratio.limit, unit,
-                    values[0] <= ratio.limit ? "met" : "MISSED");
+        std::printf("  %s%s%s = %.2f%s real, %.2f%s cpu", ratio.numerator.c_str(),
+                    absolute ? "" : " / ", ratio.denominator.c_str(), values[0], unit, values[1],
+                    unit);
+        if (ratio.limit > 0)
+            std::printf(" (target <= %.2f%s): %s\n", ratio.limit, unit,
+                        values[0] <= ratio.limit ? "met" : "MISSED");
+        else
+            std::printf(" (reference)\n");
     }
     std::fflush(stdout);
 }

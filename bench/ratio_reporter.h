@@ -7,7 +7,8 @@
 #include <vector>
 
 // A target for the mean real time of a benchmark: over that of denominator, another benchmark
-// of the same run, or in milliseconds when denominator is empty. It is met at or below limit.
+// of the same run, or in milliseconds when denominator is empty. It is met at or below limit; a
+// limit of 0 makes it a reference figure, printed without a target.
 struct BenchmarkRatio {
     std::string numerator;
     std::string denominator;
