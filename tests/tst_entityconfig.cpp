@@ -119,11 +119,14 @@ private slots:
         QVERIFY(QFile::remove(c.workspace.filePath(QStringLiteral("icons/11.1.png"))));
         c.icon(QStringLiteral("15.1.png"), 25);
         c.icon(QStringLiteral("12.1.2.png"), 30);
+        // A file that is no picture yields the null image, in place of the one read before.
+        c.workspace.write(QStringLiteral("icons/13.1.2.3.png"), "not a picture");
         c.load(entity(10, 0, "Bogling"));
         QCOMPARE(c.all(), QStringList({"10.0.0 Bogling"}));
         QCOMPARE(c.config.icon(11, 1, 0).width(), 19);
         QCOMPARE(c.config.icon(15, 1, 0).width(), 25);
         QCOMPARE(c.config.icon(12, 1, 2).width(), 30);
+        QVERIFY(c.config.icon(13, 1, 2).isNull());
 
         // A listing started ahead serves the next load only; the load after it lists again.
         c.config.listIconsAhead();
