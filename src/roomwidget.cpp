@@ -100,11 +100,14 @@ void RoomWidget::roomChanged() {
 
 // Room properties
 
+// The value is compared as the room stores it: a weight of 0.1 set on a room that has 0.1
+// already is no change, though the 32-bit field differs from the double it came from.
 template <typename Field, typename Value>
 void RoomWidget::setRoomField(Field Room::*field, const Value& value) {
-    if (!room || room->*field == value)
+    const Field stored = static_cast<Field>(value);
+    if (!room || room->*field == stored)
         return;
-    room->*field = static_cast<Field>(value);
+    room->*field = stored;
     setChanged(true);
 }
 
@@ -120,8 +123,6 @@ void RoomWidget::setRoomSubtype(int subtype) {
     setRoomField(&Room::subtype, quint32(subtype));
 }
 
-// The full integer is compared, so a value above 255 counts as a change even when its low
-// byte equals the stored difficulty.
 void RoomWidget::setRoomDifficulty(int difficulty) {
     setRoomField(&Room::difficulty, difficulty);
 }

@@ -184,7 +184,9 @@ private slots:
         };
         QCOMPARE(changes([&] { canvas->setRoomType(0); }), 0);
         QCOMPARE(changes([&] { canvas->setRoomDifficulty(5); }), 0);
-        QCOMPARE(changes([&] { canvas->setRoomDifficulty(261); }), 1); // the low byte is 5
+        QCOMPARE(changes([&] { canvas->setRoomDifficulty(261); }), 0); // stored as 5
+        room.weight = 0.1f;
+        QCOMPARE(changes([&] { canvas->setRoomWeight(0.1); }), 0);
         QCOMPARE(changes([&] { canvas->changeRoomShape(RoomShape1x1); }), 0);
 
         // The narrow shape drops the hovered door: a press there, with no move, selects the cell.
