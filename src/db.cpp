@@ -1395,6 +1395,36 @@ Qt::ItemFlags RoomListModel::flags(const QModelIndex& index) const {
     return listItemFlags(*this, index);
 }
 
+// Views and filters keep their current and selected rooms through a layout change, whose
+// persistent indexes move with the rooms.
+void RoomListModel::reorderRooms(const QVector<int>& order) {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // A shared list would hand out the addresses of elements that the first move copies away.
+    rooms.detach();
+    QList<const Room*> wanted;
+    QVector<int> newRow(order.size());
+    for (int row = 0; row < order.size(); ++row) {
+        wanted.append(&rooms.at(order.at(row)));
+        newRow[order.at(row)] = row;
+    }
+    for (int row = 0; row < wanted.size(); ++row)
+        rooms.move(rowOf(wanted.at(row)), row);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    for (const QModelIndex& index : before)
+        after.append(index.row() < newRow.size() ? this->index(newRow.at(index.row())) : index);
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int RoomListModel::rowOf(const Room* room) const {
+    for (int row = 0; row < rooms.size(); ++row) {
+        if (&rooms.at(row) == room)
+            return row;
+    }
+    return -1;
+}
+
 bool RoomListModel::insertRoom(int row, const Room& room) {
     row = qBound(0, row, rooms.size());
     beginInsertRows(QModelIndex(), row, row);
@@ -1523,21 +1553,11 @@ QVector<int> sortedRoomOrder(const Stage& stage) {
 }
 
 void reorderStageRooms(Stage& stage, const QVector<int>& order) {
-    // A shared list would hand out the addresses of elements that the first move copies away.
-    stage.rooms.detach();
-    QList<const Room*> wanted;
-    for (int row : order)
-        wanted.append(&stage.rooms.at(row));
-    for (int row = 0; row < wanted.size(); ++row)
-        stage.rooms.move(stageRoomRow(stage, wanted.at(row)), row);
+    stage.getModel()->reorderRooms(order);
 }
 
 int stageRoomRow(const Stage& stage, const Room* room) {
-    for (int row = 0; row < stage.rooms.size(); ++row) {
-        if (&stage.rooms.at(row) == room)
-            return row;
-    }
-    return -1;
+    return stage.model->rowOf(room);
 }
 
 // Game preview

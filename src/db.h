@@ -292,6 +292,11 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     bool insertRoom(int row, const Room& room);
+    // Puts the room of row order[i] at row i by moving whole list elements, so that every room
+    // keeps its address: the canvas and the spawn inspector may be pointing into one of them.
+    void reorderRooms(const QVector<int>& order);
+    // The row of the room at that address, or -1 when the list holds no such room.
+    int rowOf(const Room* room) const;
 
     // The name shown for a room type: its entry in DB::roomTypeStrings, or its number.
     static QString roomTypeName(quint32 type);
@@ -331,8 +336,7 @@ Room makeRoomCopy(Stage& stage, const Room& source);
 // The rows of the stage's rooms in Room::operator< order: element i is the row of the room that
 // sorts into row i.
 QVector<int> sortedRoomOrder(const Stage& stage);
-// Puts the room of row order[i] at row i by moving whole list elements, so that every room keeps
-// its address: the canvas and the spawn inspector may be pointing into one of them.
+// Puts the room of row order[i] at row i through the stage's room list model.
 void reorderStageRooms(Stage& stage, const QVector<int>& order);
 // The row of the stage's room at that address, or -1 when the stage holds no such room.
 int stageRoomRow(const Stage& stage, const Room* room);

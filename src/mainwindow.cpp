@@ -48,6 +48,11 @@ int shownValue(quint32 value, const QSpinBox* box) {
     return int(qMin(value, quint32(box->maximum())));
 }
 
+// The room of a row of the room list, or none for no row.
+Room* roomAt(const QModelIndex& index) {
+    return static_cast<Room*>(index.data(RoomAddressRole).value<void*>());
+}
+
 QString recoveryMarkerPath() {
     return g_prefix + QStringLiteral("recovery/last.txt");
 }
@@ -212,11 +217,21 @@ void MainWindow::selectRoom(const QModelIndex& index) {
         showOnCanvas(nullptr);
 }
 
-// A stroke on the previous room becomes a step before the canvas leaves it.
+// A stroke on the previous room becomes a step before the canvas leaves it. Without a room the
+// property editors have nothing to show, and are cleared and disabled.
 void MainWindow::showOnCanvas(Room* room) {
     ui->roomWidget->finishStroke();
     recorder.watch(currentStage(), room);
     ui->roomWidget->setRoom(room);
+    const QList<QWidget*> editors{ui->typeCombo,       ui->variantSpinBox, ui->subtypeSpinBox,
+                                  ui->difficultyCombo, ui->sizeCombo,      ui->nameLine,
+                                  ui->weightSpinBox};
+    for (QWidget* editor : editors)
+        editor->setEnabled(room);
+    if (!room) {
+        const QSignalBlocker blocker(ui->nameLine);
+        ui->nameLine->clear();
+    }
 }
 
 void MainWindow::roomListView_rowChanged(const QModelIndex& current, const QModelIndex&) {
@@ -224,7 +239,7 @@ void MainWindow::roomListView_rowChanged(const QModelIndex& current, const QMode
         showOnCanvas(nullptr);
         return;
     }
-    auto* room = static_cast<Room*>(current.data(RoomAddressRole).value<void*>());
+    Room* room = roomAt(current);
     showOnCanvas(room);
     showRoomProperties(*room);
 }
@@ -466,9 +481,7 @@ void MainWindow::on_removeEntriesButton_clicked() {
 // Files
 
 void MainWindow::on_actionSave_triggered() {
-    const QList<Stage*> unsaved = unsavedStages();
-    db->save();
-    markSaved(unsaved);
+    saveStages();
     const QString palette = g_prefix + QStringLiteral("palette.ini");
     const bool paletteSaved = ui->entityPaletteWidget->savePalette(palette);
     refreshListColours();
@@ -604,16 +617,6 @@ void MainWindow::showRoom(Stage& stage, int row, bool reveal) {
     refreshListColours();
 }
 
-void MainWindow::roomsReordered(Stage& stage) {
-    announceAllRowsChanged(stage.getModel());
-    if (&stage != currentStage())
-        return;
-    recorder.stop();
-    const Room* shown = ui->roomWidget->getRoom();
-    selectRoom(roomFilterModel->mapFromSource(stage.getModel()->index(stageRoomRow(stage, shown))));
-    recorder.watch(&stage, ui->roomWidget->getRoom());
-}
-
 QList<Stage*> MainWindow::unsavedStages() const {
     QList<Stage*> unsaved;
     for (Stage* stage : qAsConst(db->stages)) {
@@ -623,13 +626,17 @@ QList<Stage*> MainWindow::unsavedStages() const {
     return unsaved;
 }
 
-// Stages that were written are where their histories now count as unchanged.
-void MainWindow::markSaved(const QList<Stage*>& stages) {
-    for (Stage* stage : stages) {
+// Every save of stage files goes through here: the stages written are where their histories now
+// count as unchanged. True when every unsaved stage was written.
+bool MainWindow::saveStages() {
+    const QList<Stage*> unsaved = unsavedStages();
+    const bool saved = db->save();
+    for (Stage* stage : unsaved) {
         auto* history = stage->findChild<StageHistory*>();
         if (history && !stage->hasUnsavedChanges())
             history->setClean();
     }
+    return saved;
 }
 
 // Game preview
@@ -712,8 +719,9 @@ bool MainWindow::saveBeforeReload() {
     if (answer != QMessageBox::Yes)
         return answer == QMessageBox::No;
     // A stage that could not be written would be lost by the reload: keep everything as it is,
-    // the old resources folder included, and leave the new one pending in the dialog.
-    const bool saved = db->save();
+    // the old resources folder included, and leave the new one pending in the dialog. The
+    // stages that were written are saved all the same.
+    const bool saved = saveStages();
     refreshListColours();
     return saved;
 }

@@ -44,7 +44,6 @@ public:
     StageHistory& history(Stage& stage) override;
     void releaseRooms(Stage& stage) override;
     void showRoom(Stage& stage, int row, bool reveal) override;
-    void roomsReordered(Stage& stage) override;
 
 public slots:
     void on_roomFilterLine_textChanged(const QString& text);
@@ -94,7 +93,7 @@ private:
     void finishPendingEdits();
     void pushStep(Stage& stage, QUndoCommand* step);
     QList<Stage*> unsavedStages() const;
-    void markSaved(const QList<Stage*>& stages);
+    bool saveStages();
     void detachRooms();
     void refreshListColours();
 

@@ -1,5 +1,8 @@
 #include "undocommands.h"
 
+#include <QHash>
+#include <QSet>
+
 #include <cstring>
 #include <memory>
 
@@ -70,6 +73,31 @@ void setFields(Room& room, const Room& fields) {
     room.doors.detach();
 }
 
+// The spawns of a room by cell; where a file holds two spawns on one cell, the first is the one
+// the canvas edits.
+QHash<QPoint, const Room::Spawn*> spawnsByCell(const Room& room) {
+    QHash<QPoint, const Room::Spawn*> spawns;
+    spawns.reserve(room.spawns.size());
+    for (const Room::Spawn& spawn : room.spawns) {
+        const QPoint cell(spawn.x, spawn.y);
+        if (!spawns.contains(cell))
+            spawns.insert(cell, &spawn);
+    }
+    return spawns;
+}
+
+// A step always finds its room at the row it left it: the steps before and after it put every
+// room back where they found it. Not finding it is a fault of the editor, which must not pass
+// for a step done.
+bool stepFindsRoom(bool found, const QString& step) {
+    if (!found) {
+        qWarning("Step \"%s\" found no room at its row; the stage was left as it was",
+                 qPrintable(step));
+        Q_ASSERT_X(false, "stepFindsRoom", "a step lost its room");
+    }
+    return found;
+}
+
 } // namespace
 
 // Stage history
@@ -131,14 +159,22 @@ RoomEditCommand* RoomEditCommand::fromDifference(StageHistory& history, int row,
         step->fieldsBefore = fieldsOf(before);
         step->fieldsAfter = fieldsOf(after);
     }
-    // Spawns are only ever appended to a room, so a spawn keeps its index; those appended since
-    // had no entries before.
-    for (int i = 0; i < after.spawns.size(); ++i) {
-        const QList<Room::Entry> old =
-            i < before.spawns.size() ? before.spawns.at(i).entries : QList<Room::Entry>();
-        const QList<Room::Entry>& now = after.spawns.at(i).entries;
+    const QHash<QPoint, const Room::Spawn*> spawnsBefore = spawnsByCell(before);
+    const QHash<QPoint, const Room::Spawn*> spawnsAfter = spawnsByCell(after);
+    const auto entriesAt = [](const QHash<QPoint, const Room::Spawn*>& spawns, QPoint cell) {
+        const Room::Spawn* spawn = spawns.value(cell);
+        return spawn ? spawn->entries : QList<Room::Entry>();
+    };
+    QSet<QPoint> cells;
+    for (auto spawns : {&spawnsBefore, &spawnsAfter}) {
+        for (auto spawn = spawns->cbegin(); spawn != spawns->cend(); ++spawn)
+            cells.insert(spawn.key());
+    }
+    for (const QPoint& cell : qAsConst(cells)) {
+        const QList<Room::Entry> old = entriesAt(spawnsBefore, cell);
+        const QList<Room::Entry> now = entriesAt(spawnsAfter, cell);
         if (!sameEntries(old, now))
-            step->spawnChanges.append({i, old, now});
+            step->spawnChanges.append({cell, old, now});
     }
     if (!step->fieldsChanged && step->spawnChanges.isEmpty())
         return nullptr;
@@ -179,22 +215,21 @@ void RoomEditCommand::redo() {
 
 void RoomEditCommand::apply(bool forward) {
     Stage& stage = history.stage;
-    if (row >= stage.rooms.size())
+    if (!stepFindsRoom(row < stage.rooms.size(), text()))
         return;
     history.host.releaseRooms(stage);
     Room& room = stage.rooms[row];
     if (fieldsChanged)
         setFields(room, forward ? fieldsAfter : fieldsBefore);
-    const auto setEntries = [&room](int index, const QList<Room::Entry>& entries) {
-        if (index < room.spawns.size())
-            room.spawns[index].entries = entries;
+    const auto setEntries = [&room](const QPoint& cell, const QList<Room::Entry>& entries) {
+        room.getSpawn(cell.x(), cell.y()).entries = entries;
     };
     if (forward) {
         for (const SpawnChange& change : qAsConst(spawnChanges))
-            setEntries(change.index, change.after);
+            setEntries(change.cell, change.after);
     } else {
         for (auto change = spawnChanges.crbegin(); change != spawnChanges.crend(); ++change)
-            setEntries(change->index, change->before);
+            setEntries(change->cell, change->before);
     }
     room.setChanged(forward || changedBefore || history.undoingSavedStep());
     history.host.showRoom(stage, row, true);
@@ -227,30 +262,31 @@ void RoomListCommand::redo() {
         insert();
     else
         remove();
-    firstRedo = false;
 }
 
 void RoomListCommand::insert() {
     Stage& stage = history.stage;
-    if (row > stage.rooms.size())
+    if (!stepFindsRoom(row <= stage.rooms.size(), text()))
         return;
     history.host.releaseRooms(stage);
-    history.changeRoomList([this](RoomListModel& model) { model.insertRows(row, 1); });
+    // The room goes in whole, so that the room list's filter sees it as it is.
+    history.changeRoomList([this](RoomListModel& model) { model.insertRoom(row, room); });
     Room& inserted = stage.rooms[row];
-    inserted = room;
     // The canvas will point into the inserted room; the step keeps its own copy.
     inserted.doors.detach();
     inserted.spawns.detach();
     inserted.setChanged(room.hasUnsavedChanges() || history.undoingSavedStep());
-    // The room first shows as the command shows it, under the filter as it is.
-    history.host.showRoom(stage, row, !firstRedo);
+    history.host.showRoom(stage, row, true);
 }
 
+// The room leaves as the user left it, later edits included, so that bringing it back brings
+// them back too.
 void RoomListCommand::remove() {
     Stage& stage = history.stage;
-    if (row >= stage.rooms.size())
+    if (!stepFindsRoom(row < stage.rooms.size(), text()))
         return;
     history.host.releaseRooms(stage);
+    room = detachedCopy(stage.rooms.at(row));
     history.changeRoomList([this](RoomListModel& model) { model.removeRows(row, 1); });
     history.host.showRoom(stage, rowShownWithout, false);
 }
@@ -275,10 +311,10 @@ void SortRoomsCommand::redo() {
 }
 
 void SortRoomsCommand::apply(const QVector<int>& newOrder) {
-    if (newOrder.size() != history.stage.rooms.size())
+    if (!stepFindsRoom(newOrder.size() == history.stage.rooms.size(), text()))
         return;
+    // The room list's current row, and with it the room shown, follows its room.
     reorderStageRooms(history.stage, newOrder);
-    history.host.roomsReordered(history.stage);
 }
 
 // Recording edits

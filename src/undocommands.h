@@ -2,6 +2,7 @@
 
 #include "db.h"
 
+#include <QPoint>
 #include <QUndoCommand>
 #include <QUndoStack>
 #include <QVector>
@@ -20,8 +21,6 @@ public:
     // Makes the room at row (none for -1) the current, shown room of the current stage;
     // revealing clears a filter that would hide it.
     virtual void showRoom(Stage& stage, int row, bool reveal) = 0;
-    // The stage's rooms changed places but kept their addresses; the room shown stays shown.
-    virtual void roomsReordered(Stage& stage) = 0;
 };
 
 // The undo history of one stage. It is a child of the stage, so it goes with it. Its clean
@@ -69,8 +68,10 @@ public:
     void redo() override;
 
 private:
+    // The entries of the spawn at a cell. The canvas leaves empty spawns behind wherever the
+    // mouse went, so a spawn's place in the room's list says nothing about which one it is.
     struct SpawnChange {
-        int index;
+        QPoint cell;
         QList<Room::Entry> before;
         QList<Room::Entry> after;
     };
@@ -91,7 +92,7 @@ private:
 };
 
 // A room inserted into or removed from a stage ("New", "Duplicate", "Delete"), holding that
-// room.
+// room as it was when it last left the stage, so that it comes back with every edit made to it.
 class RoomListCommand : public QUndoCommand {
 public:
     enum Kind { Insert, Remove };
@@ -111,7 +112,6 @@ private:
     int row;
     Room room;
     int rowShownWithout;
-    bool firstRedo = true;
 };
 
 // A new order of a stage's rooms ("Sort").

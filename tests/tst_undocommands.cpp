@@ -133,6 +133,55 @@ private slots:
         QVERIFY(!fixture.redo()->isEnabled());
     }
 
+    // A room that comes back by a redo comes back with the edits made to it after it was made.
+    void redoBringsRoomBackAsEdited_data() {
+        QTest::addColumn<QString>("steps");
+        QTest::newRow("New") << "add select entity";
+        QTest::newRow("Duplicate") << "duplicate select entity fly";
+        QTest::newRow("Delete") << "select entity delete";
+    }
+
+    void redoBringsRoomBackAsEdited() {
+        QFETCH(QString, steps);
+        UndoFixture fixture;
+        fixture.openAt(0, 2, true);
+        fixture.perform(steps);
+        const QByteArray edited = fixture.stageBytes();
+        QCOMPARE(UndoFixture::repeat(fixture.redo()), 0);
+        QCOMPARE(UndoFixture::repeat(fixture.redo()), UndoFixture::repeat(fixture.undo()));
+        QCOMPARE(fixture.stageBytes(), edited);
+    }
+
+    // Under a filter, the room shown stays shown; a room that comes back and matches the filter
+    // is listed and shown, the filter kept.
+    void roomShownUnderFilter_data() {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("Sort") << "sort"
+                              << "Shop";
+        QTest::newRow("Sort, undone") << "sort undo"
+                                      << "Shop";
+        QTest::newRow("Duplicate") << "duplicate"
+                                   << "Shop (copy)";
+        QTest::newRow("Duplicate, undone and redone") << "duplicate undo redo"
+                                                      << "Shop (copy)";
+        QTest::newRow("Delete, undone") << "delete undo"
+                                        << "Shop";
+    }
+
+    void roomShownUnderFilter() {
+        QFETCH(QString, steps);
+        UndoFixture fixture;
+        fixture.open(true);
+        fixture.setFilter("shop");
+        fixture.chooseRoom(0);
+        fixture.perform(steps);
+        QVERIFY(fixture.shown() && fixture.shown() == fixture.listRoom());
+        QTEST(fixture.shown()->name, "shown");
+        QCOMPARE(fixture.widget<QLineEdit>("nameLine")->text(), fixture.shown()->name);
+        QCOMPARE(fixture.widget<QLineEdit>("roomFilterLine")->text(), "shop");
+    }
+
     // Sequences that once left the canvas on a freed room, then 500 steps from a fixed seed;
     // undoing them all gives back the stage as loaded, redoing them all the stage as edited.
     void sequencesUndoAndRedo() {
