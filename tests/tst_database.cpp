@@ -45,7 +45,6 @@ private slots:
     void roomTypeNames();
     void catalogue();
     void failedFilesAreListedOnce();
-    void emptyResourcesPath();
     void stagePathInsideFolder_data();
     void stagePathInsideFolder();
     void saveAndRecoveryWriteOnlyChangedStages();
@@ -75,6 +74,15 @@ void TestDatabase::catalogue() {
     QCOMPARE(db.stages[1]->path, "A.xml");
     QCOMPARE(db.stages[1]->rooms.size(), 1);
     QCOMPARE(log.count("Skipping duplicate \"a.xml\" for \"Third\""), 1);
+
+    // An empty resources path reads the catalogue and the stage files in the working folder.
+    g_settings->setValue("resources/path", QString());
+    workspace.write("stages.xml", "<stages><stage id='1' name='Mixed' path='MiXeD.xml'/></stages>");
+    workspace.write("velmire_data/mixed.xml", roomsXml({{1, 1}}));
+    db.load();
+    QVERIFY(log.messages().contains("Loading \"./velmire_data/MiXeD.xml\" ..."));
+    QCOMPARE(db.stages.size(), 1);
+    QCOMPARE(db.stages[0]->rooms.size(), 1);
 
     // A missing catalogue leaves no stages and is reported in a warning of its own.
     g_settings->setValue("resources/path", workspace.filePath("nowhere"));
@@ -124,18 +132,6 @@ void TestDatabase::failedFilesAreListedOnce() {
         QCOMPARE(variants(db.stages[1]), (QList<quint32>{5, 2}));
         QVERIFY(!db.stages[3]->hasUnsavedChanges());
     }
-}
-
-void TestDatabase::emptyResourcesPath() {
-    TestWorkspace workspace;
-    g_settings->setValue("resources/path", QString());
-    workspace.write("stages.xml", "<stages><stage id='1' name='Mixed' path='MiXeD.xml'/></stages>");
-    workspace.write("velmire_data/mixed.xml", roomsXml({{1, 1}}));
-    LogCapture log;
-    DB db;
-    QVERIFY(log.messages().contains("Loading \"./velmire_data/MiXeD.xml\" ..."));
-    QCOMPARE(db.stages.size(), 1);
-    QCOMPARE(db.stages[0]->rooms.size(), 1);
 }
 
 void TestDatabase::stagePathInsideFolder_data() {
