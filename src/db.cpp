@@ -555,6 +555,13 @@ pugi::xml_parse_result DB::read_stage_catalogue(const QString& path, QList<Stage
     return result;
 }
 
+bool DB::stagePathInsideFolder(const QString& path) {
+    if (QDir::isAbsolutePath(path))
+        return false;
+    const QString cleaned = QDir::cleanPath(path);
+    return cleaned != QLatin1String("..") && !cleaned.startsWith(QLatin1String("../"));
+}
+
 pugi::xml_parse_result DB::load_stages() {
     qDeleteAll(stages);
     stages.clear();
@@ -592,6 +599,15 @@ namespace {
 // The heading of the files a save or an export could not write into folder.
 QString cannotWriteHeading(const QString& folder) {
     return QStringLiteral("Could not write the following files in %1:\n").arg(folder);
+}
+
+// Lists a stage whose path leads outside its folder among the report's failures, under the
+// file name the batch uses for it; false for every other stage, which the batch goes on with.
+bool reportedOutside(const Stage& stage, const QString& file, BatchReport& report) {
+    if (DB::stagePathInsideFolder(stage.path))
+        return false;
+    report.failures.append({file, QString::fromLatin1(DB::stagePathOutsideReason)});
+    return true;
 }
 
 } // namespace
@@ -665,6 +681,7 @@ void readStageRooms(const pugi::xml_document& doc, QList<Room>& rooms,
 // One stage file, read on a worker thread: it sees only its own path and fills only its own
 // fields, never a Stage, a model or the log, so the files of a load can be read side by side.
 struct StageFileReading {
+    // Empty for a stage whose path leads outside the rooms folder: that file is never read.
     QString path;
     bool readable = false;
     // The parser's reason when the file could not be read.
@@ -673,6 +690,8 @@ struct StageFileReading {
     std::vector<Renumbering> renumberings;
 
     void read() {
+        if (path.isEmpty())
+            return;
         pugi::xml_document doc;
         const pugi::xml_parse_result result = DB::loadXmlFile(doc, path);
         readable = bool(result);
@@ -727,8 +746,12 @@ BatchReport DB::loadReport() {
                                     "Binary...).\nBelow is a list of files that failed to load:\n")
                          .arg(folder);
     std::vector<StageFileReading> readings(size_t(stages.size()));
-    for (int i = 0; i < stages.size(); ++i)
-        readings[size_t(i)].path = folder + stages[i]->path.toLower();
+    for (int i = 0; i < stages.size(); ++i) {
+        if (stagePathInsideFolder(stages[i]->path))
+            readings[size_t(i)].path = folder + stages[i]->path.toLower();
+        else
+            readings[size_t(i)].failure = QString::fromLatin1(stagePathOutsideReason);
+    }
     readStageFiles(readings);
 
     // The stages take their rooms, and the log and the warning their lines, here on the main
@@ -776,6 +799,8 @@ BatchReport DB::saveReport() {
         if (!stage->hasUnsavedChanges())
             continue;
         qDebug() << "saving" << stage->path;
+        if (reportedOutside(*stage, stage->path.toLower(), report))
+            continue;
         if (writeStageFile(*stage, folder + stage->path.toLower()))
             stage->clearChanged();
         else
@@ -791,7 +816,7 @@ BatchReport DB::saveUnsavedStagesTo(const QString& folder) {
             "Could not keep the unsaved changes of these stages in %1, so they are lost:\n")
             .arg(folder);
     for (const Stage* stage : qAsConst(stages)) {
-        if (!stage->hasUnsavedChanges())
+        if (!stage->hasUnsavedChanges() || reportedOutside(*stage, stage->path.toLower(), report))
             continue;
         // A stage path may name sub-folders of the rooms folder; the copy keeps them.
         const QString file = folder + QLatin1Char('/') + stage->path.toLower();
@@ -1140,18 +1165,45 @@ QString DB::stbFileNameFor(const Stage& stage) {
     return name;
 }
 
-QStringList DB::listExportBinaryOverwrites(const QString& folder) {
+namespace {
+
+// One file under any spelling of its path: with links resolved when it exists.
+QString fileIdentity(const QString& path) {
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+} // namespace
+
+QSet<QString> DB::stageFileIdentities() const {
+    QSet<QString> files;
+    const QString folder = roomsFolder();
+    for (const Stage* stage : qAsConst(stages))
+        files.insert(fileIdentity(folder + stage->path.toLower()));
+    return files;
+}
+
+QStringList DB::existingStbFiles(const QString& folder, const QSet<QString>& keptOut) const {
     QStringList names;
     for (const Stage* stage : qAsConst(stages)) {
         const QString name = stbFileNameFor(*stage);
-        if (QFileInfo::exists(folder + QLatin1Char('/') + name))
+        const QString path = folder + QLatin1Char('/') + name;
+        if (stagePathInsideFolder(stage->path) && QFileInfo::exists(path) &&
+            !keptOut.contains(fileIdentity(path)))
             names.append(name);
     }
     return names;
 }
 
+// The export refuses to write over a stage file, so such a file is not among those it
+// overwrites.
+QStringList DB::listExportBinaryOverwrites(const QString& folder) {
+    return existingStbFiles(folder, stageFileIdentities());
+}
+
 QStringList DB::listImportBinary(const QString& folder) {
-    return listExportBinaryOverwrites(folder);
+    return existingStbFiles(folder, {});
 }
 
 namespace {
@@ -1189,6 +1241,8 @@ BatchReport DB::importBinaryReport(const QString& folder) {
     for (Stage* stage : qAsConst(stages)) {
         const QString name = stbFileNameFor(*stage);
         qDebug() << "reading" << name;
+        if (reportedOutside(*stage, name, report))
+            continue;
         QFile file(folder + QLatin1Char('/') + name);
         if (!file.open(QIODevice::ReadOnly)) {
             report.failures.append({name, file.errorString()});
@@ -1244,26 +1298,38 @@ bool encodeStage(const Stage& stage, QByteArray& bytes, QString& reason) {
 
 } // namespace
 
+QString DB::exportRefusal(const Stage& stage, const QString& path,
+                          const QSet<QString>& stageFiles) {
+    if (!stagePathInsideFolder(stage.path))
+        return QString::fromLatin1(stagePathOutsideReason);
+    if (stage.fileUnreadable && !stage.hasUnsavedChanges())
+        return QStringLiteral("not exported: its XML file could not be read");
+    // A stage path without ".xml" keeps its name, so an export into the rooms folder would
+    // put STB bytes in place of a stage's XML.
+    if (stageFiles.contains(fileIdentity(path)))
+        return QStringLiteral("not exported: it would replace a stage file");
+    return QString();
+}
+
 // The change flags stay as they are: no stage file is written, so Save and the recovery copy at
 // Quit must still see the edits.
 BatchReport DB::exportBinaryReport(const QString& folder) {
     BatchReport report;
     report.heading = cannotWriteHeading(folder);
+    const QSet<QString> stageFiles = stageFileIdentities();
     for (Stage* stage : qAsConst(stages)) {
         const QString name = stbFileNameFor(*stage);
+        const QString path = folder + QLatin1Char('/') + name;
         qDebug() << "saving" << name;
-        if (stage->fileUnreadable && !stage->hasUnsavedChanges()) {
-            report.failures.append(
-                {name, QStringLiteral("not exported: its XML file could not be read")});
-            continue;
-        }
+        QString reason = exportRefusal(*stage, path, stageFiles);
         QByteArray bytes;
-        QString reason;
-        if (!encodeStage(*stage, bytes, reason)) {
+        if (!reason.isEmpty() || !encodeStage(*stage, bytes, reason)) {
             report.failures.append({name, reason});
             continue;
         }
-        QSaveFile file(folder + QLatin1Char('/') + name);
+        // A stage path may name sub-folders of the chosen folder.
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
             !file.commit()) {
             report.failures.append({name, file.errorString()});

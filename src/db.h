@@ -233,6 +233,12 @@ public:
     // Appends the stages listed in the catalogue at path, in order, less later duplicates of a
     // path; the parse result says whether the file could be read.
     static pugi::xml_parse_result read_stage_catalogue(const QString& path, QList<Stage*>& stages);
+    // Whether a stage path appended to a folder names a place inside it: a relative path that no
+    // ".." segment leads out of. Catalogues are shared, and a stage whose path fails this is
+    // never read or written anywhere.
+    static bool stagePathInsideFolder(const QString& path);
+    // Why such a stage is left out, as the load, save and binary reports give it.
+    static constexpr char stagePathOutsideReason[] = "its path leads outside the rooms folder";
     // The STB file name of a stage: its lower-case path with ".xml" replaced by ".stb".
     static QString stbFileNameFor(const Stage& stage);
     // Reads a single-room file as written by saveRoom; false with the reason when the file does
@@ -240,6 +246,16 @@ public:
     static bool readRoomFile(const QString& path, Room& room, QString* reason = nullptr);
 
 private:
+    // The absolute paths of every stage file of the catalogue, links resolved: the export must
+    // not write over any of them.
+    QSet<QString> stageFileIdentities() const;
+    // The STB file names of the stages whose STB file exists in folder, in stage order, less the
+    // stages whose path leads outside its folder and the files in keptOut (paths as
+    // stageFileIdentities gives them).
+    QStringList existingStbFiles(const QString& folder, const QSet<QString>& keptOut) const;
+    // Why the STB file of a stage is not written to path, or an empty text when it is.
+    static QString exportRefusal(const Stage& stage, const QString& path,
+                                 const QSet<QString>& stageFiles);
     // Shows a batch warning, unless it is empty: in a message box, or on standard error in a
     // program without widgets.
     static void showWarning(const BatchReport& report);

@@ -24,14 +24,12 @@ QList<quint32> variants(const Stage* stage) {
 }
 
 // A resources folder with a stage for each path (ids from 1, named after the path) whose file
-// holds the given rooms, or room 1.1 when none are given; the database loaded from it.
-std::unique_ptr<DB> loadStages(TestWorkspace& workspace, const QStringList& paths,
-                               const QList<Pairs>& rooms = {}) {
+// holds room 1.1; the database loaded from it.
+std::unique_ptr<DB> loadStages(TestWorkspace& workspace, const QStringList& paths) {
     QList<TestWorkspace::StageEntry> entries;
     for (int i = 0; i < paths.size(); ++i) {
         entries << TestWorkspace::StageEntry{i + 1, paths[i], paths[i]};
-        workspace.write("resources/rooms/" + paths[i].toLower(),
-                        roomsXml(rooms.value(i, Pairs{{1, 1}})));
+        workspace.write("resources/rooms/" + paths[i].toLower(), roomsXml({{1, 1}}));
     }
     workspace.makeResources(entries);
     return std::unique_ptr<DB>(new DB);
@@ -46,9 +44,9 @@ class TestDatabase : public QObject {
 private slots:
     void roomTypeNames();
     void catalogue();
-    void duplicateVariants();
     void failedFilesAreListedOnce();
-    void emptyResourcesPath();
+    void stagePathInsideFolder_data();
+    void stagePathInsideFolder();
     void saveAndRecoveryWriteOnlyChangedStages();
     void fixRoom();
 };
@@ -77,6 +75,15 @@ void TestDatabase::catalogue() {
     QCOMPARE(db.stages[1]->rooms.size(), 1);
     QCOMPARE(log.count("Skipping duplicate \"a.xml\" for \"Third\""), 1);
 
+    // An empty resources path reads the catalogue and the stage files in the working folder.
+    g_settings->setValue("resources/path", QString());
+    workspace.write("stages.xml", "<stages><stage id='1' name='Mixed' path='MiXeD.xml'/></stages>");
+    workspace.write("velmire_data/mixed.xml", roomsXml({{1, 1}}));
+    db.load();
+    QVERIFY(log.messages().contains("Loading \"./velmire_data/MiXeD.xml\" ..."));
+    QCOMPARE(db.stages.size(), 1);
+    QCOMPARE(db.stages[0]->rooms.size(), 1);
+
     // A missing catalogue leaves no stages and is reported in a warning of its own.
     g_settings->setValue("resources/path", workspace.filePath("nowhere"));
     db.load();
@@ -87,27 +94,19 @@ void TestDatabase::catalogue() {
                  .arg(QDir::toNativeSeparators(workspace.filePath("nowhere/stages.xml"))));
 }
 
-void TestDatabase::duplicateVariants() {
-    TestWorkspace workspace;
-    // The other stage's room 1.5 collides with no room of the first.
-    const auto db = loadStages(workspace, {"s.xml", "t.xml"},
-                               {Pairs{{1, 5}, {1, 5}, {2, 5}, {1, 6}}, {{1, 5}}});
-    QCOMPARE(variants(db->stages[0]), (QList<quint32>{5, 7, 5, 6}));
-    QCOMPARE(variants(db->stages[1]), QList<quint32>{5});
-    QVERIFY(!db->stages[0]->hasUnsavedChanges());
-}
-
 // The stage files are read side by side, yet the stages, the warning and the log come out in
-// catalogue order every time, as a load of one file after the other gives them.
+// catalogue order every time, as a load of one file after the other gives them. Rooms that repeat
+// a type and variant of their own file (not of another stage's) take the next free variants.
 void TestDatabase::failedFilesAreListedOnce() {
     TestWorkspace workspace;
     workspace.makeResources({{1, "Missing", "Gone.xml"},
                              {2, "Good", "good.xml"},
                              {3, "Broken", "broken.xml"},
                              {4, "Twice", "twice.xml"}});
-    workspace.write("resources/rooms/good.xml", roomsXml({{1, 1}, {1, 2}}));
+    workspace.write("resources/rooms/good.xml", roomsXml({{1, 5}, {1, 2}}));
     workspace.write("resources/rooms/broken.xml", "<rooms><room></rooms>");
-    workspace.write("resources/rooms/twice.xml", roomsXml({{1, 5}, {1, 5}, {2, 5}, {1, 5}}));
+    workspace.write("resources/rooms/twice.xml",
+                    roomsXml({{1, 5}, {1, 5}, {2, 5}, {1, 6}, {1, 5}}));
     ModalAnswerer answerer;
     DB db;
     const QString folder = workspace.resourcesPath() + "/rooms/";
@@ -122,39 +121,54 @@ void TestDatabase::failedFilesAreListedOnce() {
     for (const char* path : {"Gone", "good", "broken", "twice"})
         expectedLog << QStringLiteral("Loading \"%1%2.xml\" ...").arg(folder, path);
     expectedLog.insert(2, "2 Rooms loaded.");
-    expectedLog << "duplicate variant 1 5 -> 6"
-                << "duplicate variant 1 5 -> 7"
-                << "4 Rooms loaded.";
+    expectedLog << "duplicate variant 1 5 -> 7"
+                << "duplicate variant 1 5 -> 8"
+                << "5 Rooms loaded.";
     for (int load = 0; load < 20 && !QTest::currentTestFailed(); ++load) {
         LogCapture log;
         QCOMPARE(db.loadReport().text(), expected);
         QCOMPARE(log.messages(), expectedLog);
-        QCOMPARE(variants(db.stages[3]), (QList<quint32>{5, 6, 5, 7}));
+        QCOMPARE(variants(db.stages[3]), (QList<quint32>{5, 7, 5, 6, 8}));
+        QCOMPARE(variants(db.stages[1]), (QList<quint32>{5, 2}));
+        QVERIFY(!db.stages[3]->hasUnsavedChanges());
     }
 }
 
-void TestDatabase::emptyResourcesPath() {
-    TestWorkspace workspace;
-    g_settings->setValue("resources/path", QString());
-    workspace.write("stages.xml", "<stages><stage id='1' name='Mixed' path='MiXeD.xml'/></stages>");
-    workspace.write("velmire_data/mixed.xml", roomsXml({{1, 1}}));
-    LogCapture log;
-    DB db;
-    QVERIFY(log.messages().contains("Loading \"./velmire_data/MiXeD.xml\" ..."));
-    QCOMPARE(db.stages.size(), 1);
-    QCOMPARE(db.stages[0]->rooms.size(), 1);
+void TestDatabase::stagePathInsideFolder_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("inside");
+    QTest::newRow("sub-folder") << "sub/t.xml" << true;
+    QTest::newRow("back into the folder") << "sub/../t.xml" << true;
+    QTest::newRow("dots in a name") << "..t.xml" << true;
+    QTest::newRow("parent folder") << "../t.xml" << false;
+    QTest::newRow("out through a sub-folder") << "sub/./../../t.xml" << false;
+    QTest::newRow("the parent itself") << "sub/../.." << false;
+    QTest::newRow("absolute") << "/t.xml" << false;
 }
 
+void TestDatabase::stagePathInsideFolder() {
+    QFETCH(QString, path);
+    QTEST(DB::stagePathInsideFolder(path), "inside");
+}
+
+// A stage whose path leads outside the rooms folder (the third) is kept in the list, but its file
+// is never read or saved, nor copied into recovery.
 void TestDatabase::saveAndRecoveryWriteOnlyChangedStages() {
     TestWorkspace workspace;
-    const auto db = loadStages(workspace, {"S.xml", "sub/t.xml"});
+    ModalAnswerer answerer;
+    const auto db = loadStages(workspace, {"S.xml", "sub/t.xml", "sub/../../t.xml"});
+    const QString outside = "sub/../../t.xml (its path leads outside the rooms folder)\n";
+    QVERIFY(answerer.texts().value(0).endsWith(":\n" + outside));
+    QVERIFY(db->stages[2]->rooms.isEmpty());
     const QByteArray original = workspace.read("resources/rooms/sub/t.xml");
     db->stages[0]->rooms[0].name = "Renamed";
     db->stages[0]->rooms[0].setChanged(true);
     db->stages[0]->setChanged(true);
     db->stages[1]->rooms[0].name = "Unsaved work";
     db->stages[1]->rooms[0].setChanged(true);
-    QCOMPARE(db->saveReport().text(), QString());
+    db->stages[2]->setChanged(true);
+    QVERIFY(db->saveReport().text().endsWith(":\n" + outside));
+    QCOMPARE(workspace.read("resources/t.xml"), original);
     QVERIFY(workspace.read("resources/rooms/s.xml").contains("name=\"Renamed\""));
     QCOMPARE(workspace.read("resources/rooms/sub/t.xml"), original);
     QVERIFY(!db->stages[0]->hasUnsavedChanges());
@@ -164,21 +178,22 @@ void TestDatabase::saveAndRecoveryWriteOnlyChangedStages() {
     // plain file in the way of the folder fails them.
     db->stages[1]->setChanged(true);
     const QString folder = workspace.filePath("recovery/now");
-    QVERIFY(db->saveUnsavedStagesTo(folder).isEmpty());
+    QVERIFY(db->saveUnsavedStagesTo(folder).text().endsWith("lost:\n" + outside));
     QVERIFY(workspace.read("recovery/now/sub/t.xml").contains("Unsaved work"));
+    QVERIFY(!QFileInfo::exists(workspace.filePath("recovery/t.xml")));
     QVERIFY(db->stages[1]->hasUnsavedChanges());
     workspace.write("recovery/blocked", "in the way");
     QVERIFY(db->saveUnsavedStagesTo(workspace.filePath("recovery/blocked"))
                 .text()
-                .endsWith("blocked, so they are lost:\nsub/t.xml\n"));
+                .endsWith("blocked, so they are lost:\nsub/t.xml\n" + outside));
 
     // A folder in the way of a stage file fails its save; the stage stays changed.
     QFile::remove(workspace.filePath("resources/rooms/s.xml"));
     QDir().mkpath(workspace.filePath("resources/rooms/s.xml"));
     db->stages[0]->setChanged(true);
     QCOMPARE(db->saveReport().text(),
-             QString("Could not write the following files in %1/rooms/:\ns.xml\n")
-                 .arg(workspace.resourcesPath()));
+             QString("Could not write the following files in %1/rooms/:\ns.xml\n%2")
+                 .arg(workspace.resourcesPath(), outside));
     QVERIFY(db->stages[0]->hasUnsavedChanges());
 }
 

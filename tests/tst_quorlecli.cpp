@@ -61,7 +61,8 @@ QByteArray room(const QByteArray& attributes = {}, const QByteArray& children = 
 
 } // namespace
 
-// The rows are named for the code of the problem; null stage: no stage file.
+// The rows are named for the code of the problem; null stage: no stage file; a stage "../*": the
+// catalogue's path in place of a.xml.
 void TestQuorleCli::check_data() {
     QTest::addColumn<QByteArray>("stage");
     QTest::addColumn<QString>("expected");
@@ -73,6 +74,9 @@ void TestQuorleCli::check_data() {
     QTest::newRow("stage-unreadable broken")
         << QByteArray("<room type='1'>\n<door x='1'</room>\n")
         << "rooms/a.xml:3: cannot read the stage file: Error parsing start element tag";
+    QTest::newRow("stage-path-outside")
+        << QByteArray("../a.xml")
+        << "stages.xml: stage \"A\" (\"../a.xml\"): its path leads outside the rooms folder";
     QTest::newRow("catalogue-unreadable")
         << QByteArray("no catalogue")
         << "stages.xml: cannot read the stage catalogue: File was not found";
@@ -114,7 +118,7 @@ void TestQuorleCli::check() {
     QFETCH(QByteArray, stage);
     QFETCH(QString, expected);
     TestWorkspace workspace;
-    workspace.makeResources({{1, "A", "a.xml"}});
+    workspace.makeResources({{1, "A", stage.startsWith("../") ? QString(stage) : "a.xml"}});
     if (stage == "no catalogue")
         QFile::remove(workspace.filePath("resources/stages.xml"));
     else if (!stage.isNull())
@@ -187,25 +191,33 @@ void TestQuorleCli::exportStbWritesWhatTheEditorWrites() {
     }
 }
 
+// A damaged STB file leaves its stage alone. A stage in a sub-folder goes to and comes from the
+// same sub-folder of the STB folder; a stage whose path leads outside its folder is neither
+// exported nor imported.
 void TestQuorleCli::importStbLeavesADamagedStageAlone() {
     TestWorkspace workspace;
-    workspace.makeResources({{1, "A", "a.xml"}, {2, "B", "b.xml"}});
+    workspace.makeResources({{1, "A", "a.xml"}, {2, "B", "sub/b.xml"}, {3, "V", "../../v.xml"}});
     const QByteArray stage = "<rooms>\n" + room() + "</rooms>\n";
-    workspace.write("resources/rooms/a.xml", stage);
-    workspace.write("resources/rooms/b.xml", stage);
-    QCOMPARE(runCli({"export-stb", "--resources", workspace.resourcesPath(), "stb"}).exitCode, 0);
-    workspace.write("stb/a.stb", workspace.read("stb/a.stb").chopped(1));
-    workspace.write("resources/rooms/b.xml", "<rooms/>");
+    for (const char* file : {"resources/rooms/a.xml", "resources/rooms/sub/b.xml", "v.xml"})
+        workspace.write(file, stage);
+    const QString outside = "../../v.stb (its path leads outside the rooms folder)\n";
+    const Run exported = runCli({"export-stb", "--resources", workspace.resourcesPath(), "o/a/b"});
+    QCOMPARE(exported.exitCode, 1);
+    QVERIFY2(exported.err.endsWith("o/a/b:\n" + outside), qPrintable(exported.err));
+    QCOMPARE(exported.out, "wrote o/a/b/a.stb (1 room)\nwrote o/a/b/sub/b.stb (1 room)\n");
+    QVERIFY(!QFileInfo::exists(workspace.filePath("o/v.stb")));
+    workspace.write("o/a/b/a.stb", workspace.read("o/a/b/a.stb").chopped(1));
+    workspace.write("resources/rooms/sub/b.xml", "<rooms/>");
 
-    const Run run =
-        runCli({"import-stb", "--resources", workspace.resourcesPath(), workspace.filePath("stb")});
+    const QString folder = workspace.filePath("o/a/b");
+    const Run run = runCli({"import-stb", "--resources", workspace.resourcesPath(), folder});
     QCOMPARE(run.exitCode, 1);
-    QCOMPARE(run.err, "Could not read the following files in " + workspace.filePath("stb") +
-                          ":\na.stb (truncated)\n");
-    QCOMPARE(run.out, QStringLiteral("imported b.stb into %1/rooms/b.xml (1 room)\n")
+    QVERIFY2(run.err.endsWith(folder + ":\na.stb (truncated)\n" + outside), qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("imported sub/b.stb into %1/rooms/sub/b.xml (1 room)\n")
                           .arg(workspace.resourcesPath()));
     QCOMPARE(workspace.read("resources/rooms/a.xml"), stage);
-    QVERIFY(workspace.read("resources/rooms/b.xml").contains("name=\"Good\""));
+    QCOMPARE(workspace.read("v.xml"), stage);
+    QVERIFY(workspace.read("resources/rooms/sub/b.xml").contains("name=\"Good\""));
 }
 
 QTEST_MAIN(TestQuorleCli)

@@ -45,12 +45,13 @@ Room richRoom(int variant) {
     return room;
 }
 
-// A resources folder with two stages a.xml and B.XML, each with rooms.
+// A resources folder with two stages a.xml and Sub/B.XML, each with rooms; the STB file of the
+// second goes to a sub-folder that the export makes.
 struct StbFixture {
     StbFixture() {
-        workspace.makeResources({{1, "A", "a.xml"}, {2, "B", "B.XML"}});
+        workspace.makeResources({{1, "A", "a.xml"}, {2, "B", "Sub/B.XML"}});
         workspace.write("resources/rooms/a.xml", "<rooms/>");
-        workspace.write("resources/rooms/b.xml", "<rooms/>");
+        workspace.write("resources/rooms/sub/b.xml", "<rooms/>");
         db.reset(new DB);
         for (int i = 0; i < 3; ++i)
             db->stages[0]->rooms << richRoom(i);
@@ -81,7 +82,7 @@ private slots:
     void exportAndImportEveryStage();
     void exportRepairsCopiesAndLeavesRoomsAlone();
     void exportRefusesOversizedRooms();
-    void exportSkipsStagesThatFailedToLoad();
+    void exportSkipsStagesItMustNotWrite();
     void importHeadersAndFileLists();
     void importOfTruncatedFilesKeepsRooms();
 };
@@ -186,7 +187,7 @@ void TestStb::exportRepairsCopiesAndLeavesRoomsAlone() {
     QCOMPARE(room.name, "Shop 12");
     QVERIFY(room.doors[0].exists);
 
-    const Room read = readFromBytes(f.file("b.stb").mid(8));
+    const Room read = readFromBytes(f.file("sub/b.stb").mid(8));
     QCOMPARE(read.name, "Shop");
     QVERIFY(!read.doors[0].exists && read.doors[1].exists);
 }
@@ -199,38 +200,56 @@ void TestStb::exportRefusesOversizedRooms() {
     QVERIFY(f.db->exportBinaryReport(f.folder).text().contains(
         "a.stb (room 2.1 \"Vault 1\": more than 255 doors)"));
     QCOMPARE(f.file("a.stb"), QByteArray("old contents"));
-    QVERIFY(!f.file("b.stb").isEmpty());
+    QVERIFY(!f.file("sub/b.stb").isEmpty());
     Room entries;
     for (int i = 0; i < 256; ++i)
         entries.getSpawn(1, 1).entries << entry(10);
     QCOMPARE(DB::stbLimitViolation(entries), "a spawn with more than 255 entries");
 }
 
-void TestStb::exportSkipsStagesThatFailedToLoad() {
+// The export refuses a stage whose file failed to load, whose path leads outside its folder, or
+// whose STB file would be a stage file (a path without ".xml", exported into the rooms folder):
+// the warning names it, and the file there stays as it was.
+void TestStb::exportSkipsStagesItMustNotWrite() {
     TestWorkspace workspace;
-    workspace.makeResources({{1, "Lost", "lost.xml"}});
+    workspace.makeResources(
+        {{1, "Lost", "lost.xml"}, {2, "Plain", "plain"}, {3, "Out", "../o.xml"}});
+    workspace.write("resources/rooms/plain", "<rooms/>");
+    workspace.write("resources/o.xml", "<rooms/>");
     workspace.write("stb/lost.stb", "the game's rooms");
+    workspace.write("o.stb", "not for the editor");
     ModalAnswerer answerer;
     DB db;
     const QString folder = workspace.filePath("stb");
-    QVERIFY(db.exportBinaryReport(folder).text().contains(
-        "lost.stb (not exported: its XML file could not be read)"));
+    const QString outside = "../o.stb (its path leads outside the rooms folder)\n";
+    QCOMPARE(db.listExportBinaryOverwrites(folder), QStringList{"lost.stb"});
+    QVERIFY(db.exportBinaryReport(folder).text().endsWith(
+        ":\nlost.stb (not exported: its XML file could not be read)\n" + outside));
     QCOMPARE(workspace.read("stb/lost.stb"), QByteArray("the game's rooms"));
+    QVERIFY(db.importBinaryReport(folder).text().endsWith(")\n" + outside));
+    QCOMPARE(workspace.read("o.stb"), QByteArray("not for the editor"));
+
+    const QString rooms = DB::roomsFolder();
+    QCOMPARE(db.listExportBinaryOverwrites(rooms), QStringList());
+    QCOMPARE(db.listImportBinary(rooms), QStringList{"plain"});
+    QVERIFY(db.exportBinaryReport(rooms).text().contains(
+        "\nplain (not exported: it would replace a stage file)\n"));
+    QCOMPARE(workspace.read("resources/rooms/plain"), QByteArray("<rooms/>"));
 
     // Rooms the user gave the stage since are worth exporting.
     db.stages[0]->getModel()->insertRoom(0, richRoom(1));
     db.stages[0]->setChanged(true);
-    QCOMPARE(db.exportBinaryReport(folder).text(), QString());
+    QVERIFY(!db.exportBinaryReport(folder).failed("lost.stb"));
     QVERIFY(workspace.read("stb/lost.stb").startsWith("STB1\x01"));
 }
 
 void TestStb::importHeadersAndFileLists() {
     StbFixture f;
-    f.workspace.write("stb/b.stb", QByteArray("STB2\0\0\0\0", 8));
-    QCOMPARE(f.db->listExportBinaryOverwrites(f.folder), QStringList{"b.stb"});
+    f.workspace.write("stb/sub/b.stb", QByteArray("STB2\0\0\0\0", 8));
+    QCOMPARE(f.db->listExportBinaryOverwrites(f.folder), QStringList{"sub/b.stb"});
     f.workspace.write("stb/a.stb", QByteArray("STB1\0\0\0\0", 8));
-    QCOMPARE(f.db->listImportBinary(f.folder), (QStringList{"a.stb", "b.stb"}));
-    QVERIFY(f.db->importBinaryReport(f.folder).text().endsWith(":\nb.stb (invalid header)\n"));
+    QCOMPARE(f.db->listImportBinary(f.folder), (QStringList{"a.stb", "sub/b.stb"}));
+    QVERIFY(f.db->importBinaryReport(f.folder).text().endsWith(":\nsub/b.stb (invalid header)\n"));
     QVERIFY(!f.db->stages[1]->hasUnsavedChanges());
     QVERIFY(f.db->stages[0]->rooms.isEmpty());
     QVERIFY(f.db->stages[0]->hasUnsavedChanges());

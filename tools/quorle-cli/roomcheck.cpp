@@ -233,9 +233,23 @@ private:
 
 struct StageFile {
     QString file;
+    // Empty for a stage whose path leads outside the rooms folder: that file is never read.
     QString path;
     QList<Finding> findings;
 };
+
+StageFile stageFile(const Stage& stage) {
+    const QString name = stage.path.toLower();
+    if (DB::stagePathInsideFolder(stage.path))
+        return {QStringLiteral("rooms/") + name, DB::roomsFolder() + name, {}};
+    // The finding names the catalogue, so that a pipeline joining its file to the resources
+    // folder does not leave the folder either.
+    const QString problem =
+        QStringLiteral("stage \"%1\" (\"%2\"): %3")
+            .arg(stage.name, stage.path, QString::fromLatin1(DB::stagePathOutsideReason));
+    const QString file = QStringLiteral("stages.xml");
+    return {file, QString(), {fileFinding(file, QStringLiteral("stage-path-outside"), problem)}};
+}
 
 } // namespace
 
@@ -254,16 +268,15 @@ QList<Finding> checkResources(const EntityConfig* catalogue) {
     }
 
     QList<StageFile> files;
-    for (const Stage* stage : qAsConst(stages)) {
-        const QString name = stage->path.toLower();
-        files.append({QStringLiteral("rooms/") + name, DB::roomsFolder() + name, {}});
-    }
+    for (const Stage* stage : qAsConst(stages))
+        files.append(stageFile(*stage));
     qDeleteAll(stages);
 
     // Stage files are independent of each other, so they are checked side by side; the
     // findings still come out in catalogue order.
     QtConcurrent::blockingMap(files, [catalogue](StageFile& stage) {
-        stage.findings = StageChecker(stage.file, stage.path, catalogue).check();
+        if (!stage.path.isEmpty())
+            stage.findings = StageChecker(stage.file, stage.path, catalogue).check();
     });
     for (const StageFile& stage : qAsConst(files))
         findings += stage.findings;
