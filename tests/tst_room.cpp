@@ -141,9 +141,10 @@ void TestRoom::cellTypes_data() {
     QTest::addColumn<int>("y");
     QTest::addColumn<int>("type");
     QTest::newRow("1x1 floor") << 1 << 12 << 6 << int(CellFloor);
+    QTest::newRow("1x1 below the bottom wall") << 1 << 3 << 8 << int(CellOutside);
     QTest::newRow("1x1 H wall row") << 2 << 0 << 1 << int(CellWall);
     QTest::newRow("1x1 H outside") << 2 << 5 << 0 << int(CellOutside);
-    QTest::newRow("1x1 V floor") << 3 << 4 << 0 << int(CellFloor);
+    QTest::newRow("1x1 V last floor column") << 3 << 8 << 0 << int(CellFloor);
     QTest::newRow("L BR notch inside") << 12 << 20 << 10 << int(CellOutside);
     QTest::newRow("L BR notch row") << 12 << 20 << 7 << int(CellWall);
     QTest::newRow("L TR notch column") << 10 << 13 << 0 << int(CellWall);
