@@ -78,6 +78,21 @@ private slots:
         QVERIFY(fixture.answerer->texts().join(QString()).contains(".//entities2.xml"));
     }
 
+    // The editor's first start in a folder stores the folder two levels up as the resources one.
+    void firstStartStoresResourcesFolder() {
+        TestWorkspace workspace;
+        QProcess editor;
+        editor.setWorkingDirectory(workspace.filePath("game/bin"));
+        QVERIFY(QDir().mkpath(editor.workingDirectory()));
+        editor.start(QCoreApplication::applicationDirPath() + "/../src/quorle-room-editor",
+                     {"-platform", "offscreen"});
+        const QByteArray stored =
+            "\npath=" + QDir(workspace.path()).canonicalPath().toUtf8() + '\n';
+        QTRY_VERIFY_WITH_TIMEOUT(workspace.read("game/bin/settings.ini").contains(stored), 10000);
+        editor.kill();
+        editor.waitForFinished();
+    }
+
     // The editors show the room chosen (clamped or rounded where they must) after one with other
     // values; showing writes nothing to the room, nor does an edit of one field to the others.
     void choosingRoomLoadsEditors_data() {
