@@ -54,6 +54,7 @@ private slots:
         EditorFixture fixture;
         fixture.open();
         QCOMPARE(log.count("connectSlotsByName"), 0);
+        QVERIFY(!fixture.widget<EntityWidget>("entityPaletteWidget")->getEntityAt(0)); // no file
         fixture.chooseStage(1);
         QCOMPARE(fixture.visibleRoomTexts(),
                  QStringList({"Shop_5 Dark Shop", "Normal_7 Cave Bridge"}));
@@ -64,7 +65,7 @@ private slots:
         fixture.chooseStage(0);
         QCOMPARE(fixture.visibleRoomTexts(), QStringList({"Normal_3 Abyss bridge"}));
         QCOMPARE(fixture.shown()->name, "Abyss bridge");
-        fixture.setFilter("nowhere");
+        fixture.setFilter("abyss");
         fixture.chooseStage(1);
         QVERIFY(!fixture.shown());
         QVERIFY(!fixture.stageMarkedChanged(0) && !fixture.stageMarkedChanged(1));
@@ -102,7 +103,8 @@ private slots:
         QTest::newRow("2x2") << roomWith(1, 1, 0, 5, RoomShape2x2, 2.5f) << "1 1 0 1 7 2.5 R";
         QTest::newRow("hard 1x1 H") << roomWith(2, 4, 0, 10, RoomShape1x1H, 1) << "2 4 0 2 1 1 R";
         QTest::newRow("L BR") << roomWith(1, 3, 0, 1, RoomShapeLBR, 0.5f) << "1 3 0 0 11 0.5 R";
-        QTest::newRow("variant above 9999") << roomWith(1, 12000, 0, 1, 1, 1) << "1 9999 0 0 0 1 R";
+        QTest::newRow("variant above 9999")
+            << roomWith(1, 3000000000u, 0, 1, 1, 1) << "1 9999 0 0 0 1 R";
         QTest::newRow("subtype above 99") << roomWith(1, 9, 150, 1, 1, 1) << "1 9 99 0 0 1 R";
         QTest::newRow("type without name") << roomWith(7, 9, 0, 1, 1, 1) << "-1 9 0 0 0 1 R";
         QTest::newRow("heavy") << roomWith(1, 9, 0, 1, 1, 123.5f) << "1 9 0 0 0 99.99 R";
@@ -158,8 +160,10 @@ private slots:
         const QByteArray caves = fixture.readStage("caves");
         fixture.chooseStage(0);
         fixture.setName("Saved Room");
+        QSignalSpy redrawn(fixture.roomList()->model(), &QAbstractItemModel::dataChanged);
         QTest::keyClick(fixture.window.get(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(fixture.statusText(), "Saved!");
+        QCOMPARE(redrawn.last().at(1).toModelIndex().row(), 3); // every row lost its mark
         QVERIFY(fixture.readStage("basement").contains("name=\"Saved Room\""));
         QCOMPARE(fixture.readStage("caves"), caves);
         QVERIFY(!fixture.stageMarkedChanged(0) && !fixture.roomMarkedChanged(0));
@@ -312,7 +316,7 @@ private slots:
         fixture.addEntity(10, 0);
         QCOMPARE(entryWeights(fixture), QList<int>({2, 3}));
         QCOMPARE(fixture.inspector()->currentIndex().row(), 0);
-        fixture.addEntity(13, 0);
+        fixture.addEntity(10, 0, 1.0, 2); // differs from the first in its subtype only
         QCOMPARE(entryWeights(fixture), QList<int>({2, 3, 1}));
         QCOMPARE(fixture.inspector()->currentIndex().row(), 2);
         QItemSelectionModel* selection = fixture.inspector()->selectionModel();
@@ -320,8 +324,10 @@ private slots:
         for (int row : {0, 2})
             selection->select(fixture.inspector()->model()->index(row, 1),
                               QItemSelectionModel::Select);
+        fixture.trigger("actionSave");
         fixture.click("removeEntriesButton");
         QCOMPARE(entryWeights(fixture), QList<int>({3}));
+        QVERIFY(fixture.roomMarkedChanged(3));
         QCOMPARE(shop->getSpawn(2, 3).entries.size(), 1);
     }
 
@@ -499,6 +505,7 @@ private slots:
         QCOMPARE(fixture.stageList()->currentIndex().row(), -1);
         QVERIFY(!fixture.roomList()->model() && !fixture.shown() && !fixture.inspector()->model());
         QCOMPARE(fixture.window->windowTitle(), "Quorle Room Editor - " + other);
+        QCOMPARE(fixture.widget<QComboBox>("typeCombo")->count(), 3);
         fixture.chooseStage(0);
         QCOMPARE(fixture.visibleRoomTexts(), QStringList({"Normal_2 Deep Room"}));
     }
