@@ -43,11 +43,6 @@ void TestQuorleNg::runs_data() {
         << QStringList{"--fullscreen",       "--set-stage=4",   "--set-stage=13",  "-v",
                        "--set-stage-type=3", "--set-stage=two", "--set-stage-type"}
         << QByteArray() << "Quorle - stage 13, type 3: No room to show: no --load-room option";
-    QTest::newRow("missing file") << QStringList{"--load-room=a.xml", "--load-room=room.xml"}
-                                  << QByteArray() << noRoom + "(File was not found)";
-    QTest::newRow("a stage file") << QStringList{"--load-room=room.xml"}
-                                  << QByteArray("<rooms><room type='1'/></rooms>")
-                                  << noRoom + "(no room element)";
     QTest::newRow("not XML") << QStringList{"--set-stage-type=", "--load-room=room.xml"}
                              << QByteArray("<room type='1'")
                              << noRoom + "(Error parsing start element tag)";
