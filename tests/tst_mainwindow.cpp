@@ -54,7 +54,8 @@ private slots:
         EditorFixture fixture;
         fixture.open();
         QCOMPARE(log.count("connectSlotsByName"), 0);
-        QVERIFY(!fixture.widget<EntityWidget>("entityPaletteWidget")->getEntityAt(0)); // no file
+        // Without a palette file the palette strip is empty, not a copy of the catalogue.
+        QVERIFY(!fixture.widget<EntityWidget>("entityPaletteWidget")->getEntityAt(0));
         fixture.chooseStage(1);
         QCOMPARE(fixture.visibleRoomTexts(),
                  QStringList({"Shop_5 Dark Shop", "Normal_7 Cave Bridge"}));
@@ -296,7 +297,8 @@ private slots:
     }
 
     // The room shown stays current through a sort. An entity already in the spawn gets heavier,
-    // any other is appended and becomes current; removing takes the selected rows.
+    // any other is appended and becomes current; removing takes the selected rows and marks the
+    // saved room changed again.
     void sortThenEditSpawn() {
         EditorFixture fixture;
         fixture.openAt(0, 2, true);
