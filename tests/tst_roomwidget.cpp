@@ -102,8 +102,7 @@ private slots:
         QCOMPARE(pixel(image, cellOf(room.doors[2])), DoorPicture);
         QCOMPARE(pixel(image, open, QPoint()), Yellow);
         QCOMPARE(pixel(image, {2, 2}, QPoint()), Red);
-        // A spawn cell shows its heaviest entry's icon on a ground for its type family (999 is
-        // the last type on red).
+        // A spawn cell shows its heaviest entry's icon on a ground for its type family; 999 is red.
         const QList<QColor> grounds{QColor(0, 128, 0), Floor, QColor(128, 0, 0), QColor(0, 128, 0)};
         for (int i = 0; i < spawns.size(); ++i) {
             QCOMPARE(pixel(image, {2 * i + 1, 5}, QPoint(3, 3)), grounds.value(i, White));
