@@ -473,9 +473,8 @@ private slots:
         QVERIFY(!dialog->resourcesChanged);
         browse("Executable", game + "/bin/quorle-ng.exe");
         QCOMPARE(fields().at(1), game + "/bin");
-        // A second resources folder with one stage; for No, also one whose file is missing (not for
-        // Yes: the event loop of the reload's warning would write the settings file, which must be
-        // written at once).
+        // A new resources folder with a stage, and for No one whose file is missing (for Yes, the
+        // warning's event loop would write the settings file, which must be written at once).
         const QString other = fixture.folder("other");
         const bool missing = button == QMessageBox::No;
         fixture.workspace.write("other/stages.xml",
