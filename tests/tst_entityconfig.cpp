@@ -6,8 +6,9 @@
 
 namespace {
 
-QByteArray entity(int type, int variant, const char* name) {
-    return QString::asprintf("<entity id=\"%d\" variant=\"%d\" name=\"%s\"/>", type, variant, name)
+QByteArray entity(int type, int variant, const char* name, int subtype = 0) {
+    return QString::asprintf("<entity id=\"%d\" variant=\"%d\" subtype=\"%d\" name=\"%s\"/>", type,
+                             variant, subtype, name)
         .toUtf8();
 }
 
@@ -61,6 +62,7 @@ private slots:
             entities += entity(type, 1, "A &amp; B");
         for (int variant = 1; variant <= 6; ++variant)
             entities += entity(10, variant, "Ten");
+        entities += entity(10, 2, "Ten", 1); // named by "10,2,1", unlike 10.2.0
         Catalogue c;
         c.load(entities, "12,0,0\r\n  10,1,0 \t\r\n10,2,1\n10,3\n10,4,0,0\n10,6,0" +
                              QByteArray(249, ' ') + "12,0,0\n");

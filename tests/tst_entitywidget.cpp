@@ -79,13 +79,13 @@ private slots:
     void initTestCase() {
         workspace = std::make_unique<TestWorkspace>();
         workspace->write(QStringLiteral("entities2.xml"),
-                         "<entities><entity id=\"5\" variant=\"0\" name=\"Heart\"/>"
+                         "<entities><entity id=\"6\" variant=\"0\" name=\"Heart\"/>"
                          "<entity id=\"10\" variant=\"0\" name=\"Gaper\"/>"
-                         "<entity id=\"10\" variant=\"1\" name=\"Frowning Gaper\"/>"
+                         "<entity id=\"10\" variant=\"1\" subtype=\"5\" name=\"Frowning Gaper\"/>"
                          "<entity id=\"20\" variant=\"0\" name=\"Wide Boss\"/>"
                          "<entity id=\"1001\" variant=\"0\" name=\"Rock Pile\"/></entities>");
         QDir().mkpath(workspace->filePath(QStringLiteral("icons")));
-        for (const char* name : {"5.0", "10.0", "1001.0"})
+        for (const char* name : {"6.0", "10.0", "1001.0"})
             saveIcon(name, QSize(20, 20), Icon);
         saveIcon("20.0", QSize(120, 40), Wide); // drawn 60 pixels wide, over both neighbours
         g_EntityConfig.Load(QStringLiteral("entities2.xml"), "none.txt", "none.txt");
@@ -111,20 +111,21 @@ private slots:
     void catalogueCells() {
         const QImage image = grab(catalogue);
         QList<QColor> grounds, middles;
-        for (int i = 0; i < 5; ++i) { // 5.0, 10.0, 10.1, 20.0 and 1001.0
+        for (int i = 0; i < 5; ++i) { // 6.0, 10.0, 10.1.5, 20.0 and 1001.0
             grounds << image.pixelColor(40 * i + 12, 20);
             middles << image.pixelColor(40 * i + 20, 20);
         }
         QCOMPARE(grounds, QList<QColor>({Green, Red, Red, Wide, QColor(160, 160, 164)}));
         QCOMPARE(middles, QList<QColor>({Icon, Icon, Red, Wide, Icon})); // 10.1 has no icon
         QCOMPARE(catalogue->maximumWidth(), 5 * 40);
+        QCOMPARE(grab(palette).pixelColor(100, 20), QColor(100, 100, 127)); // an empty slot
 
         QSignalSpy messages(catalogue, &EntityWidget::showMessage);
         for (int x : {45, 75, 85})
             QTest::mouseMove(catalogue, QPoint(x, 20));
         QCOMPARE(messages.count(), 2);
         QCOMPARE(messages.at(0).at(0).toString(), QStringLiteral("10.0.0 Gaper"));
-        QCOMPARE(messages.at(1).at(0).toString(), QStringLiteral("10.1.0 Frowning Gaper"));
+        QCOMPARE(messages.at(1).at(0).toString(), QStringLiteral("10.1.5 Frowning Gaper"));
 
         // A disabled strip is drawn at a third of its strength.
         catalogue->setEnabled(false);
@@ -161,12 +162,12 @@ private slots:
             QCoreApplication::sendEvent(palette, &drop);
             return enter.isAccepted();
         };
-        QVERIFY(dropAt(-50, {5, 0, 0}));
-        dropAt(40 * 40 + 39, {10, 1, 7}); // subtype 7 falls back to 10.1.0
-        dropAt(70 * 40, {5, 0, 0});
+        QVERIFY(dropAt(-50, {6, 0, 0}));
+        dropAt(40 * 40 + 39, {10, 1, 5});
+        dropAt(70 * 40, {6, 0, 0});
         const QStringList tab = tabContents(*palette);
         QCOMPARE(QStringList({tab[0], tab[39], tab[40], tab[41], tab[63]}),
-                 QStringList({"5.0.0", "", "10.1.0", "", "5.0.0"}));
+                 QStringList({"6.0.0", "", "10.1.5", "", "6.0.0"}));
         dropAt(10, {});
         QCOMPARE(palette->getEntityAt(0), nullptr);
     }
@@ -174,12 +175,12 @@ private slots:
     // A palette file loaded, saved and loaded again gives the same tabs; a damaged count does not
     // decide a tab's size, and an empty slot is stored as a null type.
     void paletteFile() {
-        palette->loadPalette(writePalette("[0]\nsize=100000\n1\\type=5\n2\\type=@Invalid()\n"
+        palette->loadPalette(writePalette("[0]\nsize=100000\n1\\type=6\n2\\type=@Invalid()\n"
                                           "3\\type=10\n3\\variant=1\n3\\subtype=5\n4\\type=77\n"
-                                          "64\\type=5\n65\\type=5\n"));
+                                          "64\\type=6\n65\\type=6\n[9]\nsize=1\n1\\type=1001\n"));
         QStringList expected = QVector<QString>(64).toList();
-        expected[0] = expected[63] = QStringLiteral("5.0.0");
-        expected[2] = QStringLiteral("10.1.0");
+        expected[0] = expected[63] = QStringLiteral("6.0.0");
+        expected[2] = QStringLiteral("10.1.5");
         QCOMPARE(tabContents(*palette), expected);
         const QString path = writePalette(QByteArray());
         palette->savePalette(path);
@@ -194,6 +195,8 @@ private slots:
         reloaded.setPaletteMode(true);
         reloaded.loadPalette(path);
         QCOMPARE(tabContents(reloaded), expected);
+        reloaded.changeTab(9); // the last tab, picked with the key 0
+        QCOMPARE(describe(reloaded.getEntityAt(0)), QStringLiteral("1001.0.0"));
     }
 
     // A reload discards the entities pressed before it and those of the palette, and a wider

@@ -54,6 +54,8 @@ private slots:
         EditorFixture fixture;
         fixture.open();
         QCOMPARE(log.count("connectSlotsByName"), 0);
+        // Without a palette file the palette strip is empty, not a copy of the catalogue.
+        QVERIFY(!fixture.widget<EntityWidget>("entityPaletteWidget")->getEntityAt(0));
         fixture.chooseStage(1);
         QCOMPARE(fixture.visibleRoomTexts(),
                  QStringList({"Shop_5 Dark Shop", "Normal_7 Cave Bridge"}));
@@ -64,7 +66,7 @@ private slots:
         fixture.chooseStage(0);
         QCOMPARE(fixture.visibleRoomTexts(), QStringList({"Normal_3 Abyss bridge"}));
         QCOMPARE(fixture.shown()->name, "Abyss bridge");
-        fixture.setFilter("nowhere");
+        fixture.setFilter("abyss");
         fixture.chooseStage(1);
         QVERIFY(!fixture.shown());
         QVERIFY(!fixture.stageMarkedChanged(0) && !fixture.stageMarkedChanged(1));
@@ -78,6 +80,21 @@ private slots:
         QVERIFY(fixture.answerer->texts().join(QString()).contains(".//entities2.xml"));
     }
 
+    // The editor's first start in a folder stores the folder two levels up as the resources one.
+    void firstStartStoresResourcesFolder() {
+        TestWorkspace workspace;
+        QProcess editor;
+        editor.setWorkingDirectory(workspace.filePath("game/bin"));
+        QVERIFY(QDir().mkpath(editor.workingDirectory()));
+        editor.start(QCoreApplication::applicationDirPath() + "/../src/quorle-room-editor",
+                     {"-platform", "offscreen"});
+        const QByteArray stored =
+            "\npath=" + QDir(workspace.path()).canonicalPath().toUtf8() + '\n';
+        QTRY_VERIFY_WITH_TIMEOUT(workspace.read("game/bin/settings.ini").contains(stored), 10000);
+        editor.kill();
+        editor.waitForFinished();
+    }
+
     // The editors show the room chosen (clamped or rounded where they must) after one with other
     // values; showing writes nothing to the room, nor does an edit of one field to the others.
     void choosingRoomLoadsEditors_data() {
@@ -87,7 +104,8 @@ private slots:
         QTest::newRow("2x2") << roomWith(1, 1, 0, 5, RoomShape2x2, 2.5f) << "1 1 0 1 7 2.5 R";
         QTest::newRow("hard 1x1 H") << roomWith(2, 4, 0, 10, RoomShape1x1H, 1) << "2 4 0 2 1 1 R";
         QTest::newRow("L BR") << roomWith(1, 3, 0, 1, RoomShapeLBR, 0.5f) << "1 3 0 0 11 0.5 R";
-        QTest::newRow("variant above 9999") << roomWith(1, 12000, 0, 1, 1, 1) << "1 9999 0 0 0 1 R";
+        QTest::newRow("variant above 9999")
+            << roomWith(1, 3000000000u, 0, 1, 1, 1) << "1 9999 0 0 0 1 R";
         QTest::newRow("subtype above 99") << roomWith(1, 9, 150, 1, 1, 1) << "1 9 99 0 0 1 R";
         QTest::newRow("type without name") << roomWith(7, 9, 0, 1, 1, 1) << "-1 9 0 0 0 1 R";
         QTest::newRow("heavy") << roomWith(1, 9, 0, 1, 1, 123.5f) << "1 9 0 0 0 99.99 R";
@@ -143,8 +161,10 @@ private slots:
         const QByteArray caves = fixture.readStage("caves");
         fixture.chooseStage(0);
         fixture.setName("Saved Room");
+        QSignalSpy redrawn(fixture.roomList()->model(), &QAbstractItemModel::dataChanged);
         QTest::keyClick(fixture.window.get(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(fixture.statusText(), "Saved!");
+        QCOMPARE(redrawn.last().at(1).toModelIndex().row(), 3); // every row lost its mark
         QVERIFY(fixture.readStage("basement").contains("name=\"Saved Room\""));
         QCOMPARE(fixture.readStage("caves"), caves);
         QVERIFY(!fixture.stageMarkedChanged(0) && !fixture.roomMarkedChanged(0));
@@ -283,7 +303,8 @@ private slots:
     }
 
     // The room shown stays current through a sort. An entity already in the spawn gets heavier,
-    // any other is appended and becomes current; removing takes the selected rows.
+    // any other is appended and becomes current; removing takes the selected rows and marks the
+    // saved room changed again.
     void sortThenEditSpawn() {
         EditorFixture fixture;
         fixture.openAt(0, 2, true);
@@ -303,7 +324,7 @@ private slots:
         fixture.addEntity(10, 0);
         QCOMPARE(entryWeights(fixture), QList<int>({2, 3}));
         QCOMPARE(fixture.inspector()->currentIndex().row(), 0);
-        fixture.addEntity(13, 0);
+        fixture.addEntity(10, 0, 1.0, 2); // differs from the first in its subtype only
         QCOMPARE(entryWeights(fixture), QList<int>({2, 3, 1}));
         QCOMPARE(fixture.inspector()->currentIndex().row(), 2);
         QItemSelectionModel* selection = fixture.inspector()->selectionModel();
@@ -311,8 +332,10 @@ private slots:
         for (int row : {0, 2})
             selection->select(fixture.inspector()->model()->index(row, 1),
                               QItemSelectionModel::Select);
+        fixture.trigger("actionSave");
         fixture.click("removeEntriesButton");
         QCOMPARE(entryWeights(fixture), QList<int>({3}));
+        QVERIFY(fixture.roomMarkedChanged(3));
         QCOMPARE(shop->getSpawn(2, 3).entries.size(), 1);
     }
 
@@ -460,10 +483,14 @@ private slots:
         QVERIFY(!dialog->resourcesChanged);
         browse("Executable", game + "/bin/quorle-ng.exe");
         QCOMPARE(fields().at(1), game + "/bin");
-        // A second resources folder with one stage.
+        // A new resources folder with a stage, and for No one whose file is missing (for Yes, the
+        // warning's event loop would write the settings file, which must be written at once).
         const QString other = fixture.folder("other");
+        const bool missing = button == QMessageBox::No;
         fixture.workspace.write("other/stages.xml",
-                                "<stages><stage id='3' name='D' path='d.xml'/></stages>");
+                                "<stages><stage id='3' name='D' path='d.xml'/>" +
+                                    QByteArray(missing ? "<stage id='4' path='e.xml'/>" : "") +
+                                    "</stages>");
         fixture.workspace.write("other/rooms/d.xml", stageXml({testRoom(1, 2, "Deep Room")}));
         QFile::copy(resources + "/entities2.xml", other + "/entities2.xml");
         browse("Resources", other);
@@ -473,9 +500,11 @@ private slots:
             QDir().mkpath(caves);
         fixture.answerWith(ModalAnswerer::choosePath(other, button));
         dialog->accept();
-        QCOMPARE(fixture.answerer->texts().first(),
+        QCOMPARE(fixture.answerer->texts().value(0),
                  "2 stages have unsaved changes. Do you want to save before changing to a "
                  "different resource path?");
+        QCOMPARE(fixture.answerer->texts().value(1).endsWith(":\ne.xml (File was not found)\n"),
+                 missing);
         QCOMPARE(fixture.readStage("basement").contains("Changed 0"), button == QMessageBox::Yes);
         QCOMPARE(dialog->resourcesChanged, !reloaded);
         if (!reloaded) {
@@ -497,10 +526,11 @@ private slots:
              {SettingsKey::GameExecutable, SettingsKey::GamePath, SettingsKey::ResourcesPath})
             stored << onDisk.value(key).toString();
         QCOMPARE(stored, fields());
-        QCOMPARE(fixture.stageList()->model()->rowCount(), 1);
+        QCOMPARE(fixture.stageList()->model()->rowCount(), missing ? 2 : 1);
         QCOMPARE(fixture.stageList()->currentIndex().row(), -1);
         QVERIFY(!fixture.roomList()->model() && !fixture.shown() && !fixture.inspector()->model());
         QCOMPARE(fixture.window->windowTitle(), "Quorle Room Editor - " + other);
+        QCOMPARE(fixture.widget<QComboBox>("typeCombo")->count(), 3);
         fixture.chooseStage(0);
         QCOMPARE(fixture.visibleRoomTexts(), QStringList({"Normal_2 Deep Room"}));
     }

@@ -12,39 +12,25 @@ QColor background(const QAbstractItemModel& model, int row) {
 
 } // namespace
 
-// The stage list, room list and spawn table models.
+// The room list and spawn table models.
 class TestModels : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void roomDisplayText();
     void roomRolesAndAddresses();
-    void insertAndRemoveBounds_data();
-    void insertAndRemoveBounds();
     void spawnTable();
-
-private:
-    QList<Room> rooms;
 };
 
-void TestModels::init() {
-    rooms.clear();
-    DB::roomTypeStrings = QStringList{"Zero", "Normal"};
-}
-
-void TestModels::roomDisplayText() {
-    rooms << testRoom(1, 12, "%1 Room") << testRoom(2, 3, "Hall");
-    RoomListModel model(rooms);
-    QCOMPARE(model.data(model.index(0)).toString(), "Normal_12 %1 Room");
-    // Types beyond the known names show as numbers.
-    QCOMPARE(model.data(model.index(1)).toString(), "2_3 Hall");
-}
-
 void TestModels::roomRolesAndAddresses() {
+    DB::roomTypeStrings = QStringList{"Zero", "Normal"};
+    QList<Room> rooms;
     for (int i = 0; i < 5; ++i)
-        rooms << testRoom(1, quint32(i), "r");
+        rooms << testRoom(1, quint32(i), "%1 r");
+    rooms[4].type = 2;
     rooms[1].setChanged(true);
     RoomListModel model(rooms);
+    // Types beyond the known names show as numbers.
+    QCOMPARE(model.data(model.index(0)).toString(), "Normal_0 %1 r");
+    QCOMPARE(model.data(model.index(4)).toString(), "2_4 %1 r");
     QCOMPARE(background(model, 1), QColor(255, 200, 200));
     const Room copy = model.data(model.index(1), RoomCopyRole).value<Room>();
     QCOMPARE(copy.variant, 1u);
@@ -57,32 +43,6 @@ void TestModels::roomRolesAndAddresses() {
     QCOMPARE(third, &rooms[3]);
     QCOMPARE(rooms[4].name, "Shop");
     QVERIFY(rooms[4].hasUnsavedChanges());
-}
-
-void TestModels::insertAndRemoveBounds_data() {
-    QTest::addColumn<bool>("insert");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("announced");
-    QTest::addColumn<int>("size");
-    QTest::newRow("insert at end") << true << 3 << 1 << 1 << 4;
-    QTest::newRow("insert past end") << true << 9 << 1 << 0 << 3;
-    QTest::newRow("remove one") << false << 1 << 1 << 1 << 2;
-    QTest::newRow("remove overlapping end") << false << 2 << 4 << 1 << 2;
-}
-
-void TestModels::insertAndRemoveBounds() {
-    QFETCH(bool, insert);
-    QFETCH(int, row);
-    QFETCH(int, count);
-    for (int i = 0; i < 3; ++i)
-        rooms << testRoom(1, quint32(i), "r");
-    RoomListModel model(rooms);
-    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
-    QVERIFY(insert ? model.insertRows(row, count) : model.removeRows(row, count));
-    QTEST(int((insert ? inserted : removed).count()), "announced");
-    QTEST(rooms.size(), "size");
 }
 
 void TestModels::spawnTable() {

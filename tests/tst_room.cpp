@@ -28,20 +28,18 @@ QStringList openDoors(const Points& points) {
 Q_DECLARE_METATYPE(Points)
 Q_DECLARE_METATYPE(Doors)
 
-// The room record, its shapes and door slots, and the stage's variant numbering. Door slots are
-// checked to be wall cells, so the cell table leaves them out.
+// The room record, its shapes and door slots. Door slots are checked to be wall cells, so the
+// cell table leaves them out.
 class TestRoom : public QObject {
     Q_OBJECT
 private slots:
     void spawnsAtCells();
-    void roomOrder();
     void doorSlotsOfEachShape_data();
     void doorSlotsOfEachShape();
     void resize_data();
     void resize();
     void cellTypes_data();
     void cellTypes();
-    void nextRoomVariant();
 };
 
 void TestRoom::spawnsAtCells() {
@@ -59,14 +57,6 @@ void TestRoom::spawnsAtCells() {
     QCOMPARE(first.entries.size(), 1);
     room.setSpawn(1, 1, brush);
     QCOMPARE(room.spawns.size(), 93);
-}
-
-void TestRoom::roomOrder() {
-    // The type decides before the variant.
-    const Room a = testRoom(1, 9, "r"), b = testRoom(2, 5, "r"), c = testRoom(2, 6, "r");
-    QVERIFY(a < b && !(b < a));
-    QVERIFY(b < c && !(c < b));
-    QVERIFY(!(b < b));
 }
 
 void TestRoom::doorSlotsOfEachShape_data() {
@@ -141,9 +131,10 @@ void TestRoom::cellTypes_data() {
     QTest::addColumn<int>("y");
     QTest::addColumn<int>("type");
     QTest::newRow("1x1 floor") << 1 << 12 << 6 << int(CellFloor);
+    QTest::newRow("1x1 below the bottom wall") << 1 << 3 << 8 << int(CellOutside);
     QTest::newRow("1x1 H wall row") << 2 << 0 << 1 << int(CellWall);
     QTest::newRow("1x1 H outside") << 2 << 5 << 0 << int(CellOutside);
-    QTest::newRow("1x1 V floor") << 3 << 4 << 0 << int(CellFloor);
+    QTest::newRow("1x1 V last floor column") << 3 << 8 << 0 << int(CellFloor);
     QTest::newRow("L BR notch inside") << 12 << 20 << 10 << int(CellOutside);
     QTest::newRow("L BR notch row") << 12 << 20 << 7 << int(CellWall);
     QTest::newRow("L TR notch column") << 10 << 13 << 0 << int(CellWall);
@@ -153,19 +144,8 @@ void TestRoom::cellTypes() {
     QFETCH(int, shape);
     QFETCH(int, x);
     QFETCH(int, y);
-    QSize grid = roomShapeGridSize(shape);
-    if (!grid.isValid())
-        grid = QSize(13, 7);
+    const QSize grid = roomShapeGridSize(shape);
     QTEST(roomCellType(shape, grid.width(), grid.height(), x, y), "type");
-}
-
-void TestRoom::nextRoomVariant() {
-    Stage stage;
-    for (const QPoint& pair : Points{{1, 0}, {1, 1}, {1, 3}, {2, 2}})
-        stage.rooms << testRoom(quint32(pair.x()), quint32(pair.y()), "r");
-    QCOMPARE(stage.nextRoomVariant(1, 0), 2);
-    QCOMPARE(stage.nextRoomVariant(1, 3), 4);
-    QCOMPARE(stage.nextRoomVariant(2, 0), 0);
 }
 
 QTEST_MAIN(TestRoom)

@@ -60,7 +60,7 @@ private slots:
         QImage icon(20, 20, QImage::Format_ARGB32), door(80, 80, QImage::Format_ARGB32);
         icon.fill(Icon);
         door.fill(DoorPicture);
-        for (const char* name : {"5.100", "300.0", "1000.0"})
+        for (const char* name : {"5.100", "999.0", "1000.0"})
             QVERIFY(icon.save(workspace->filePath(QStringLiteral("icons/%1.png").arg(name))));
         QVERIFY(door.save(workspace->filePath(QStringLiteral("icons/door.png"))));
         g_EntityConfig.Load(QStringLiteral("entities2.xml"), "none.txt", "none.txt");
@@ -88,21 +88,20 @@ private slots:
         const QPoint closed = cellOf(room.doors[0]), open = cellOf(room.doors[1]);
         const QList<QList<Room::Entry>> spawns{{{5, 100, 0, 1}},
                                                {{1000, 0, 0, 1}},
-                                               {{5, 100, 0, 1}, {300, 0, 0, 3}},
-                                               {{5, 100, 0, 3}, {300, 0, 0, 1}},
+                                               {{5, 100, 0, 1}, {999, 0, 0, 3}},
+                                               {{5, 100, 0, 3}, {999, 0, 0, 1}},
                                                {{77, 2, 0, 1}}};
         for (int i = 0; i < spawns.size(); ++i)
             spawn({2 * i + 1, 5}).entries = spawns[i];
         click(Qt::LeftButton, {2, 2});
         hover(open);
         const QImage image = grab();
-        QCOMPARE(pixel(image, {0, 0}), Floor);
         QCOMPARE(pixel(image, {13, 7}), Wall);
         QCOMPARE(pixel(image, closed), QColor(50, 50, 50));
         QCOMPARE(pixel(image, cellOf(room.doors[2])), DoorPicture);
         QCOMPARE(pixel(image, open, QPoint()), Yellow);
         QCOMPARE(pixel(image, {2, 2}, QPoint()), Red);
-        // A spawn cell shows its heaviest entry's icon on a ground for its type family.
+        // A spawn cell shows its heaviest entry's icon on a ground for its type family; 999 is red.
         const QList<QColor> grounds{QColor(0, 128, 0), Floor, QColor(128, 0, 0), QColor(0, 128, 0)};
         for (int i = 0; i < spawns.size(); ++i) {
             QCOMPARE(pixel(image, {2 * i + 1, 5}, QPoint(3, 3)), grounds.value(i, White));
@@ -121,7 +120,7 @@ private slots:
         // Hovering a cell names all its entries.
         QSignalSpy messages(canvas, &RoomWidget::showMessage);
         hover({5, 5});
-        QCOMPARE(messages.at(0).at(0).toString(), "5.100.0 Penny Jar, 300.0.0 unknown");
+        QCOMPARE(messages.at(0).at(0).toString(), "5.100.0 Penny Jar, 999.0.0 unknown");
     }
 
     void leftClicks() {
@@ -150,8 +149,9 @@ private slots:
         QVERIFY(!canvas->hasSelection());
     }
 
-    // A right drag paints the selected spawn onto the cells it crosses but doors. Right clicks
-    // on the selection, a door or outside the room, or without an inspector, paint nothing.
+    // A right drag paints the selected spawn onto the cells it crosses but doors. A left drag,
+    // and right clicks on the selection, a door or outside the room, or without an inspector,
+    // paint nothing.
     void rightButton() {
         spawn({2, 3}).entries = {{300, 0, 0, 2}, {5, 100, 0, 0.5}};
         const QPoint door = cellOf(room.doors[0]);
@@ -166,6 +166,9 @@ private slots:
         QCOMPARE(changed.count(), 1);
 
         room.setChanged(false);
+        QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, at({2, 3}));
+        QTest::mouseMove(canvas, at({6, 3}));
+        QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, at({6, 3}));
         for (const QPoint& cell : {QPoint(2, 3), door, QPoint(-2, 0)})
             click(Qt::RightButton, cell);
         canvas->setSpawnInspector(nullptr);

@@ -23,7 +23,8 @@ Room readFromBytes(const QByteArray& bytes) {
     file.seek(0);
     Room room;
     DB::read_room(room, file);
-    return room;
+    // A read leaves the file at the end of the record, where the next one would start.
+    return file.atEnd() ? room : Room();
 }
 
 Room::Entry entry(int type) {
@@ -204,6 +205,7 @@ void TestStb::exportRefusesOversizedRooms() {
     Room entries;
     for (int i = 0; i < 256; ++i)
         entries.getSpawn(1, 1).entries << entry(10);
+    entries.doors = f.db->stages[0]->rooms[1].doors.mid(0, 255); // as many as a record holds
     QCOMPARE(DB::stbLimitViolation(entries), "a spawn with more than 255 entries");
 }
 
@@ -270,6 +272,9 @@ void TestStb::importOfTruncatedFilesKeepsRooms() {
     // A room count far beyond the file's size ends the import too.
     f.workspace.write("stb/a.stb", QByteArray("STB1\xff\xff\xff\xff", 8) + QByteArray(64, '\xff'));
     QVERIFY(f.db->importBinaryReport(f.folder).text().contains("a.stb (truncated)"));
+    // One room record of 25 zero bytes, without name, doors or spawns: the smallest there is.
+    f.workspace.write("stb/a.stb", QByteArray("STB1\x01\0\0\0", 8) + QByteArray(25, '\0'));
+    QVERIFY(!f.db->importBinaryReport(f.folder).failed("a.stb"));
 }
 
 QTEST_MAIN(TestStb)

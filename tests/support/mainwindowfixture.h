@@ -48,6 +48,7 @@ public:
                         "<entities>\n"
                         "<entity id=\"10\" variant=\"0\" subtype=\"0\" name=\"Gaper\"/>\n"
                         "<entity id=\"10\" variant=\"1\" subtype=\"0\" name=\"Frowning Gaper\"/>\n"
+                        "<entity id=\"10\" variant=\"0\" subtype=\"2\" name=\"Gaper Twin\"/>\n"
                         "<entity id=\"13\" variant=\"0\" subtype=\"0\" name=\"Fly\"/>\n"
                         "</entities>\n");
         writeStage("basement", {testRoom(1, 0, "Start Room"),
@@ -153,9 +154,9 @@ public:
         QTest::mouseClick(canvas(), Qt::LeftButton, Qt::NoModifier,
                           canvas()->cellRect(x, y).center());
     }
-    void addEntity(int type, int variant, qreal weight = 1.0) const {
+    void addEntity(int type, int variant, qreal weight = 1.0, int subtype = 0) const {
         emit widget<EntityWidget>("entityWidget")
-            ->addEntity(g_EntityConfig.GetEntity(type, variant, 0), weight);
+            ->addEntity(g_EntityConfig.GetEntity(type, variant, subtype), weight);
     }
 
     TestWorkspace workspace;
