@@ -13,23 +13,19 @@
 
 namespace {
 
-// Filters that show some rooms, none or all; "r" and "copy" show the rooms New
-// and Duplicate make.
+// Filters that show some rooms, none or all; "r" and "copy" show the rooms New and Duplicate make.
 const QStringList FilterTexts{"", "shop", "BRIDGE", "r", "zzz", "*", "copy", "s*p", "N?rmal_1"};
 const QStringList RoomNames{"Shop", "Crypt", "Start Room", "Old Bridge", "r"};
 const QStringList MergedSteps{"Change Variant", "Change Subtype", "Rename Room", "Change Weight"};
 const int Difficulties[] = {1, 5, 10};
 
-// Whether the room list's filter, a wildcard pattern matched anywhere in its
-// text, shows the room.
+// Whether the room list's filter, a wildcard pattern matched anywhere in its text, shows the room.
 bool filterShows(const QString& filter, const Room* room) {
+    const QString text = RoomListModel::roomTypeName(room->type) +
+                         QStringLiteral("_%1 ").arg(room->variant) + room->name;
     const QString pattern =
         QRegularExpression::escape(filter).replace("\\*", ".*").replace("\\?", ".");
-    return QStringLiteral("%1_%2 %3")
-        .arg(RoomListModel::roomTypeName(room->type))
-        .arg(room->variant)
-        .arg(room->name)
-        .contains(QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption));
+    return text.contains(QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption));
 }
 
 // Stage files line by line, so that a difference names its line.
@@ -37,16 +33,14 @@ QStringList lines(const QByteArray& bytes) {
     return QString::fromUtf8(bytes).split('\n');
 }
 
-// What the test knows of a stage: its bytes at each index of its history, and
-// as last saved.
+// What the test knows of a stage: its bytes at each index of its history, and as last saved.
 struct StageRecord {
     QMap<int, QByteArray> bytesAt;
     QByteArray saved;
 };
 
-// Drives the window through random actions and checks after each one that every
-// stage's bytes follow its history and its saved state, and that the window
-// shows the room list's room.
+// Drives the window through random actions, checking after each one that every stage's bytes
+// follow its history and its saved state, and that the window shows the room list's room.
 class RandomEditor : public EditorFixture {
 public:
     explicit RandomEditor(quint32 seed)
@@ -58,9 +52,8 @@ public:
         chooseStage(0);
     }
 
-    // On the first failure, says how to get there again. The editor's own
-    // messages stay out of the test's log, which would drop that report after too
-    // many.
+    // On the first failure, says how to get there again. The editor's own messages stay out of
+    // the test's log, which would drop that report after too many messages.
     void run(int count) {
         int number = 0;
         {
@@ -73,40 +66,40 @@ public:
     }
 
 private:
-    // Each action returns the name of the step it may make.
+    // An action sets step to the name of the step it may make.
     struct Action {
         const char* name;
         int weight;
-        std::function<QString()> run;
+        std::function<void()> run;
     };
     const QVector<Action> actions{
-        {"click", 9, [this] { return pointAtCell(true); }},
-        {"hover", 2, [this] { return pointAtCell(false); }},
-        {"paint", 5, [this] { return stroke(false); }},
-        {"erase", 2, [this] { return stroke(true); }},
-        {"entity", 6, [this] { return addRandomEntity(); }},
-        {"entry weight", 2, [this] { return editEntryWeight(); }},
-        {"remove", 2, [this] { return removeEntries(); }},
-        {"type", 1, [this] { return editProperty("typeCombo", "Change Type"); }},
-        {"variant", 1, [this] { return editProperty("variantSpinBox", "Change Variant"); }},
-        {"subtype", 1, [this] { return editProperty("subtypeSpinBox", "Change Subtype"); }},
-        {"difficulty", 1, [this] { return editProperty("difficultyCombo", "Change Difficulty"); }},
-        {"size", 1, [this] { return editProperty("sizeCombo", "Change Size"); }},
-        {"name", 4, [this] { return editProperty("nameLine", "Rename Room"); }},
-        {"room weight", 1, [this] { return editProperty("weightSpinBox", "Change Weight"); }},
-        {"new", 3, [this] { return insertRoom("addRoomButton", "New Room"); }},
-        {"duplicate", 3, [this] { return insertRoom("duplicateRoomButton", "Duplicate Room"); }},
-        {"delete", 3, [this] { return press("deleteRoomButton", "Delete Room"); }},
-        {"sort", 2, [this] { return sortRooms(); }},
-        {"stage", 2, [this] { return chooseRow(stageList(), &EditorFixture::chooseStage); }},
-        {"room", 5, [this] { return chooseRow(roomList(), &EditorFixture::chooseRoom); }},
-        {"filter", 3, [this] { return setRandomFilter(); }},
-        {"save", 2, [this] { return recordSave([this] { trigger("actionSave"); }); }},
-        {"block", 2, [this] { return toggleBlockedFile(); }},
-        {"resources", 1, [this] { return changeResourcesFolder(); }},
-        {"import", 1, [this] { return importStages(); }},
-        {"undo", 14, [this] { return press("actionUndo", QString()); }},
-        {"redo", 10, [this] { return press("actionRedo", QString()); }},
+        {"click", 9, [this] { clickCell(randomCell()), step = "Toggle Door"; }},
+        {"hover", 2, [this] { hoverCell(randomCell()); }},
+        {"paint", 5, [this] { stroke(false); }},
+        {"erase", 2, [this] { stroke(true); }},
+        {"entity", 6, [this] { addRandomEntity(); }},
+        {"entry weight", 2, [this] { editEntryWeight(); }},
+        {"remove", 2, [this] { removeEntries(); }},
+        {"type", 1, [this] { editProperty("typeCombo", "Change Type"); }},
+        {"variant", 1, [this] { editProperty("variantSpinBox", "Change Variant"); }},
+        {"subtype", 1, [this] { editProperty("subtypeSpinBox", "Change Subtype"); }},
+        {"difficulty", 1, [this] { editProperty("difficultyCombo", "Change Difficulty"); }},
+        {"size", 1, [this] { editProperty("sizeCombo", "Change Size"); }},
+        {"name", 4, [this] { editProperty("nameLine", "Rename Room"); }},
+        {"room weight", 1, [this] { editProperty("weightSpinBox", "Change Weight"); }},
+        {"new", 3, [this] { insertRoom("addRoomButton", "New Room"); }},
+        {"duplicate", 3, [this] { insertRoom("duplicateRoomButton", "Duplicate Room"); }},
+        {"delete", 3, [this] { deleteRoom(); }},
+        {"sort", 2, [this] { sortRooms(); }},
+        {"stage", 2, [this] { chooseRow(stageList(), &EditorFixture::chooseStage); }},
+        {"room", 5, [this] { chooseRow(roomList(), &EditorFixture::chooseRoom); }},
+        {"filter", 3, [this] { setFilter(FilterTexts.at(random.bounded(FilterTexts.size()))); }},
+        {"save", 2, [this] { recordSave([this] { trigger("actionSave"); }); }},
+        {"block", 2, [this] { toggleBlockedFile(); }},
+        {"resources", 1, [this] { changeResourcesFolder(); }},
+        {"import", 1, [this] { importStages(); }},
+        {"undo", 14, [this] { trigger("actionUndo"); }},
+        {"redo", 10, [this] { trigger("actionRedo"); }},
     };
 
     // Undo and redo come in runs of up to four, to reach steps further back.
@@ -118,21 +111,18 @@ private:
             repeats = QByteArray(action->name).endsWith("do") ? random.bounded(4) : 0;
         }
         const Before before = snapshot();
+        step.clear();
         detail.clear();
-        const QString step = action->run();
-        log << QStringLiteral("%1 %2 %3").arg(number).arg(action->name, detail);
+        action->run();
+        log << QStringLiteral("%1 %2 %3[%4]").arg(number).arg(action->name, detail, filter());
         if (log.size() > 20)
             log.removeFirst();
-        checkHistories(action->name, step, before);
+        checkHistories(action->name, before);
         if (!QTest::currentTestFailed())
             checkShown(action->name == QLatin1String("filter"), before);
     }
 
     int randomIn(int low, int high) { return random.bounded(low, high + 1); }
-    void note(const QString& text) { detail += text + ' '; }
-    void expect(bool ok, const char* what) {
-        QTest::qVerify(ok, what, qPrintable(detail), __FILE__, __LINE__);
-    }
     QString filter() const { return widget<QLineEdit>("roomFilterLine")->text(); }
     static QString stageFile(const QString& stage) {
         return QStringLiteral("resources/rooms/%1.xml").arg(stage.toLower());
@@ -140,6 +130,7 @@ private:
 
     // Actions
 
+    // A cell of the room shown or around it, a third of the time that of a door.
     QPoint randomCell() {
         const Room* room = shown();
         QPoint cell(randomIn(-1, room ? room->width : 13), randomIn(-1, room ? room->height : 7));
@@ -147,46 +138,38 @@ private:
             const Room::Door& door = room->doors.at(random.bounded(room->doors.size()));
             cell = {door.x, door.y};
         }
-        note(QStringLiteral("(%1,%2)").arg(cell.x()).arg(cell.y()));
+        detail += QStringLiteral("(%1,%2) ").arg(cell.x()).arg(cell.y());
         return cell;
     }
-    // A click selects the cell or toggles its door; a move only points at it.
-    QString pointAtCell(bool click) {
-        const QPoint cell = randomCell();
-        click ? clickCell(cell.x(), cell.y()) : hoverCell(cell.x(), cell.y());
-        return click ? QStringLiteral("Toggle Door") : QString();
+    void clickCell(const QPoint& cell) { EditorFixture::clickCell(cell.x(), cell.y()); }
+    void hoverCell(const QPoint& cell, Qt::MouseButtons buttons = Qt::NoButton) {
+        EditorFixture::hoverCell(cell.x(), cell.y(), buttons);
     }
-    // A right drag over a few cells, ended by a plain move; erasing first selects
-    // no cell.
-    QString stroke(bool erase) {
+    // A right drag over a few cells, ended by a plain move; erasing first selects no cell.
+    void stroke(bool erase) {
         if (erase)
-            clickCell(-5, -5);
-        const bool painting = !window->getSelectedSpawn().entries.isEmpty();
+            clickCell({-5, -5});
+        step = window->getSelectedSpawn().entries.isEmpty() ? "Erase" : "Paint";
         QPoint cell;
-        for (int cells = randomIn(1, 3); cells > 0; --cells) {
-            cell = randomCell();
-            hoverCell(cell.x(), cell.y(), Qt::RightButton);
-        }
-        hoverCell(cell.x(), cell.y());
-        return painting ? QStringLiteral("Paint") : QStringLiteral("Erase");
+        for (int cells = randomIn(1, 3); cells > 0; --cells)
+            hoverCell(cell = randomCell(), Qt::RightButton);
+        hoverCell(cell);
     }
-    QString addRandomEntity() {
+    void addRandomEntity() {
         const int type = random.bounded(2) ? 10 : 13, variant = type == 10 ? randomIn(0, 1) : 0;
         const int weight = randomIn(1, 4);
-        note(QStringLiteral("%1.%2 x%3").arg(type).arg(variant).arg(weight));
+        detail = QStringLiteral("%1.%2 x%3 ").arg(type).arg(variant).arg(weight);
         addEntity(type, variant, weight);
-        return QStringLiteral("Add Entity");
+        step = "Add Entity";
     }
-    QString editEntryWeight() {
+    void editEntryWeight() {
         QAbstractItemModel* table = inspector()->model();
-        if (!table || table->rowCount() == 0)
-            return QString();
-        const int row = random.bounded(table->rowCount());
-        note(QString::number(row));
-        table->setData(table->index(row, 1), randomIn(1, 8) * 0.5);
-        return QStringLiteral("Edit Entry Weight");
+        if (table && table->rowCount() > 0)
+            table->setData(table->index(random.bounded(table->rowCount()), 1),
+                           randomIn(1, 8) * 0.5);
+        step = "Edit Entry Weight";
     }
-    QString removeEntries() {
+    void removeEntries() {
         QAbstractItemModel* table = inspector()->model();
         for (int row = 0; table && row < table->rowCount(); ++row) {
             const auto command =
@@ -194,9 +177,10 @@ private:
             inspector()->selectionModel()->select(table->index(row, 0),
                                                   command | QItemSelectionModel::Rows);
         }
-        return press("removeEntriesButton", QStringLiteral("Remove Entries"));
+        click("removeEntriesButton");
+        step = "Remove Entries";
     }
-    QString editProperty(const char* editor, const QString& step) {
+    void editProperty(const char* editor, const char* stepName) {
         QWidget* field = widget<QWidget>(editor);
         const QString name = widget<QLineEdit>("nameLine")->text();
         if (auto* combo = qobject_cast<QComboBox*>(field))
@@ -210,66 +194,61 @@ private:
                                 name.chopped(!name.isEmpty()),
                                 RoomNames.at(random.bounded(RoomNames.size()))}
                         .at(random.bounded(3)));
-        note(field->property(field->metaObject()->userProperty().name()).toString());
-        return step;
+        detail = field->property(field->metaObject()->userProperty().name()).toString() + ' ';
+        step = stepName;
     }
-    // The new room goes after the room shown and is shown, unless the filter
-    // hides it.
-    QString insertRoom(const char* button, const QString& step) {
+    // The new room goes after the room shown and is shown, unless the filter hides it.
+    void insertRoom(const char* button, const char* stepName) {
         const int count = stageRooms().size(), row = stageRooms().indexOf(shown()) + 1;
         click(button);
+        step = stepName;
         if (stageRooms().size() > count && filterShows(filter(), stageRooms().at(row)))
-            expect(shown() == stageRooms().at(row), "the new room is shown");
-        return step;
+            QVERIFY2(shown() == stageRooms().at(row), "the new room is not shown");
     }
-    QString press(const char* name, const QString& step) {
-        if (auto* action = widget<QAction>(name))
-            action->trigger();
-        else
-            click(name);
-        return step;
+    // The room above the deleted one in the list is shown then, or below it for the first.
+    void deleteRoom() {
+        const int row = roomList()->currentIndex().row();
+        Room* next = row < 0 ? nullptr : listedRoom(row > 0 ? row - 1 : 1);
+        click("deleteRoomButton");
+        step = "Delete Room";
+        QCOMPARE(shown(), next);
     }
-    QString sortRooms() {
+    Room* listedRoom(int row) const {
+        const QModelIndex index = roomList()->model()->index(row, 0);
+        return static_cast<Room*>(index.data(RoomAddressRole).value<void*>());
+    }
+    void sortRooms() {
         Room* before = shown();
         trigger("actionSort");
-        expect(keptThroughSort(before), "the room shown stays shown through a sort");
-        return QStringLiteral("Sort Rooms");
+        step = "Sort Rooms";
+        QVERIFY2(keptThroughSort(before), "a sort let go of the room shown");
     }
-    QString chooseRow(QListView* list, void (EditorFixture::*choose)(int) const) {
-        if (list->model() && list->model()->rowCount() > 0) {
-            const int row = random.bounded(list->model()->rowCount());
-            note(QString::number(row));
-            (this->*choose)(row);
-        }
-        return QString();
+    // A sort may re-apply the filter, which may then hide a room renamed since it was applied.
+    bool keptThroughSort(const Room* before) const {
+        return shown() == before || (before && !filterShows(filter(), before));
     }
-    QString setRandomFilter() {
-        setFilter(FilterTexts.at(random.bounded(FilterTexts.size())));
-        note(filter());
-        return QString();
+    void chooseRow(QListView* list, void (EditorFixture::*choose)(int) const) {
+        if (list->model() && list->model()->rowCount() > 0)
+            (this->*choose)(random.bounded(list->model()->rowCount()));
     }
     // A stage file replaced by a folder cannot be saved until it is put back.
-    QString toggleBlockedFile() {
+    void toggleBlockedFile() {
         const QString file = stageFile(random.bounded(2) ? "caves" : "basement");
-        note(file);
-        if (blocked.contains(file)) {
-            unblock(file);
-        } else {
-            blocked[file] = workspace.read(file);
-            QFile::remove(workspace.filePath(file));
-            QDir().mkpath(workspace.filePath(file));
-        }
-        return QString();
+        detail = file + ' ';
+        if (blocked.contains(file))
+            return unblock(file);
+        blocked[file] = workspace.read(file);
+        QFile::remove(workspace.filePath(file));
+        QDir().mkpath(workspace.filePath(file));
     }
     void unblock(const QString& file) {
         QDir(workspace.filePath(file)).removeRecursively();
         workspace.write(file, blocked.take(file));
     }
-    // The same resources folder by another name: a reload after saving, which a
-    // stage that cannot be written cancels. Stages without changes are not
-    // written, so their files are put back first: the reload would find them
-    // unreadable.
-    QString changeResourcesFolder() {
+    // The same resources folder by another name: a reload after saving, which a stage that
+    // cannot be written cancels. Stages without changes are not written, so their files are put
+    // back first: the reload would find them unreadable.
+    void changeResourcesFolder() {
         for (int row = 0; row < stageList()->model()->rowCount(); ++row) {
             const QString file = stageFile(stageList()->model()->index(row, 0).data().toString());
             if (!stageMarkedChanged(row) && blocked.contains(file))
@@ -283,31 +262,25 @@ private:
             ->setText(resources + (renamed ? "/." : ""));
         settingsDialog()->resourcesChanged = true;
         recordSave([this] { settingsDialog()->accept(); });
-        if (!settingsDialog()->resourcesChanged) {
-            note("reloaded");
-            records.clear();
-            expect(!shown() && !inspector()->model() && !roomList()->model(),
-                   "a reload shows nothing");
-        }
-        return QString();
+        if (settingsDialog()->resourcesChanged)
+            return;
+        detail = "reloaded ";
+        records.clear();
+        QVERIFY2(!shown() && !inspector()->model() && !roomList()->model(), "a reload shows rooms");
     }
-    // The STB files of the last export, half the time exported anew. A stage
-    // whose rooms were replaced has nothing to undo and is changed until saved.
-    QString importStages() {
-        if (random.bounded(2) == 0) {
-            note("exported");
+    // The STB files of the last export, half the time exported anew. A stage whose rooms were
+    // replaced has nothing to undo and is changed until saved.
+    void importStages() {
+        if (random.bounded(2) == 0)
             trigger("actionExport_as_XML_2");
-        }
         trigger("actionImport_from_XML");
         for (StageHistory* history : histories()) {
             if (history->count() == 0 && !history->isClean())
                 records[history->stage.name] = {{{0, DB::stageFileBytes(history->stage)}}, {}};
         }
-        return QString();
     }
-    // The stages a save has to write then hold what their files hold, unless they
-    // are blocked.
-    QString recordSave(const std::function<void()>& save) {
+    // The stages a save has to write then hold what their files hold, unless they are blocked.
+    void recordSave(const std::function<void()>& save) {
         QStringList written;
         for (StageHistory* history : histories()) {
             if (history->stage.hasUnsavedChanges() &&
@@ -317,7 +290,6 @@ private:
         save();
         for (const QString& stage : qAsConst(written))
             records[stage].saved = workspace.read(stageFile(stage));
-        return QString();
     }
 
     // Invariants
@@ -328,11 +300,6 @@ private:
         for (QUndoStack* stack : stacks)
             list << static_cast<StageHistory*>(stack);
         return list;
-    }
-    // A sort may re-apply the filter, which may then hide a room renamed since it
-    // was applied.
-    bool keptThroughSort(const Room* before) const {
-        return shown() == before || (before && !filterShows(filter(), before));
     }
 
     // The window before an action.
@@ -355,12 +322,11 @@ private:
         return before;
     }
 
-    // Every stage's bytes are those recorded at its history's index: a new step
-    // records them, a step merged into the last one replaces them, undo and redo
-    // find them. A stage shown as unchanged holds what it held when loaded or
-    // last saved.
-    void checkHistories(const QString& action, const QString& step, const Before& before) {
-        const bool moving = action == "undo" || action == "redo";
+    // Every stage's bytes are those recorded at its history's index: a new step records them, a
+    // step merged into the last one replaces them, undo and redo find them. A stage shown as
+    // unchanged holds what it held when loaded or last saved.
+    void checkHistories(const QByteArray& action, const Before& before) {
+        const bool moving = action.endsWith("do"), undone = action == "undo";
         for (StageHistory* history : histories()) {
             const QByteArray bytes = DB::stageFileBytes(history->stage);
             const int index = history->index();
@@ -382,20 +348,18 @@ private:
         }
         if (!moving || before.index == snapshot().index)
             return;
-        // The room of a step is shown when the step is undone or redone; a sort
-        // keeps it.
-        const QString moved = action == "undo" ? before.undoStep : before.redoStep;
-        const bool removed = action == "undo" ? moved == "New Room" || moved == "Duplicate Room"
-                                              : moved == "Delete Room";
+        // The room of a step is shown when the step is undone or redone; a sort keeps it.
+        const QString moved = undone ? before.undoStep : before.redoStep;
+        const bool removed =
+            undone ? moved == "New Room" || moved == "Duplicate Room" : moved == "Delete Room";
         if (moved == "Sort Rooms")
             QVERIFY(keptThroughSort(before.shown));
         else if (!removed)
             QVERIFY2(shown(), qPrintable(moved));
     }
 
-    // The canvas, the editors and the inspector show the room list's current
-    // room, or nothing; only a filter typed in, or a room it hides shown, changes
-    // the filter.
+    // The canvas, the editors and the inspector show the room list's current room, or nothing;
+    // only a filter typed in, or a room it hides shown, changes the filter.
     void checkShown(bool filtering, const Before& before) {
         QCOMPARE(shown(), listRoom());
         if (!filtering && filter() != before.filter)
@@ -413,9 +377,9 @@ private:
                               widget<QDoubleSpinBox>("weightSpinBox")->value());
         QCOMPARE(editors + widget<QLineEdit>("nameLine")->text(),
                  roomFields(*room) + ' ' + room->name);
-        // The inspector's spawn is the selected cell's, with as many entries.
-        const auto spawn =
-            inspector()->model()->data(QModelIndex(), SpawnCopyRole).value<Room::Spawn>();
+        QCOMPARE(QSize(room->width, room->height), roomShapeGridSize(room->shape));
+        // The inspector shows the selected cell's spawn, entries and all.
+        const auto spawn = inspector()->model()->data({}, SpawnCopyRole).value<Room::Spawn>();
         QCOMPARE(QPoint(spawn.x, spawn.y), canvas()->getSelectedCell());
         QVERIFY(std::any_of(room->spawns.cbegin(), room->spawns.cend(), [&](const auto& s) {
             return s.x == spawn.x && s.y == spawn.y && s.entries.size() == spawn.entries.size();
@@ -425,18 +389,18 @@ private:
     QRandomGenerator random;
     const int totalWeight = std::accumulate(
         actions.begin(), actions.end(), 0, [](int sum, const Action& a) { return sum + a.weight; });
-    QMap<QString, StageRecord> records; // by stage name
-    QMap<QString, QByteArray> blocked;  // stage files replaced by folders, with their bytes
     const Action* action = nullptr;
     int repeats = 0;
+    QString step;
+    QMap<QString, StageRecord> records; // by stage name
+    QMap<QString, QByteArray> blocked;  // stage files replaced by folders, with their bytes
     QStringList log;
     QString detail;
 };
 
 } // namespace
 
-// Long random runs of everything that edits, navigates, saves or reloads
-// stages.
+// Long random runs of everything that edits, navigates, saves or reloads stages.
 class TestRandomEditing : public QObject {
     Q_OBJECT
 
