@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <QUndoGroup>
 
+#include <cstdio>
 #include <numeric>
 
 namespace {
@@ -52,54 +53,52 @@ public:
         chooseStage(0);
     }
 
-    // On the first failure, says how to get there again. The editor's own messages stay out of
-    // the test's log, which would drop that report after too many messages.
+    // On the first failure, says how to get there again.
     void run(int count) {
-        int number = 0;
-        {
-            const LogCapture quiet;
-            while (number < count && !QTest::currentTestFailed())
-                perform(++number);
-        }
+        while (number < count && !QTest::currentTestFailed())
+            perform(++number);
         if (QTest::currentTestFailed())
-            qWarning("failed at action %d; before it:\n%s", number, qPrintable(log.join('\n')));
+            std::fprintf(stderr, "Failed at action %d; before it:\n%s\n", number,
+                         qPrintable(log.join('\n')));
     }
 
 private:
-    // An action sets step to the name of the step it may make.
+    // Each action may make a step of that name.
     struct Action {
         const char* name;
         int weight;
+        const char* step;
         std::function<void()> run;
     };
     const QVector<Action> actions{
-        {"click", 9, [this] { clickCell(randomCell()), step = "Toggle Door"; }},
-        {"hover", 2, [this] { hoverCell(randomCell()); }},
-        {"paint", 5, [this] { stroke(false); }},
-        {"erase", 2, [this] { stroke(true); }},
-        {"entity", 6, [this] { addRandomEntity(); }},
-        {"entry weight", 2, [this] { editEntryWeight(); }},
-        {"remove", 2, [this] { removeEntries(); }},
-        {"type", 1, [this] { editProperty("typeCombo", "Change Type"); }},
-        {"variant", 1, [this] { editProperty("variantSpinBox", "Change Variant"); }},
-        {"subtype", 1, [this] { editProperty("subtypeSpinBox", "Change Subtype"); }},
-        {"difficulty", 1, [this] { editProperty("difficultyCombo", "Change Difficulty"); }},
-        {"size", 1, [this] { editProperty("sizeCombo", "Change Size"); }},
-        {"name", 4, [this] { editProperty("nameLine", "Rename Room"); }},
-        {"room weight", 1, [this] { editProperty("weightSpinBox", "Change Weight"); }},
-        {"new", 3, [this] { insertRoom("addRoomButton", "New Room"); }},
-        {"duplicate", 3, [this] { insertRoom("duplicateRoomButton", "Duplicate Room"); }},
-        {"delete", 3, [this] { deleteRoom(); }},
-        {"sort", 2, [this] { sortRooms(); }},
-        {"stage", 2, [this] { chooseRow(stageList(), &EditorFixture::chooseStage); }},
-        {"room", 5, [this] { chooseRow(roomList(), &EditorFixture::chooseRoom); }},
-        {"filter", 3, [this] { setFilter(FilterTexts.at(random.bounded(FilterTexts.size()))); }},
-        {"save", 2, [this] { recordSave([this] { trigger("actionSave"); }); }},
-        {"block", 2, [this] { toggleBlockedFile(); }},
-        {"resources", 1, [this] { changeResourcesFolder(); }},
-        {"import", 1, [this] { importStages(); }},
-        {"undo", 14, [this] { trigger("actionUndo"); }},
-        {"redo", 10, [this] { trigger("actionRedo"); }},
+        {"click", 9, "Toggle Door", [this] { clickCell(randomCell()); }},
+        {"hover", 2, "", [this] { hoverCell(randomCell()); }},
+        {"paint", 5, "Paint", [this] { stroke(false); }},
+        {"erase", 2, "Erase", [this] { stroke(true); }},
+        {"entity", 6, "Add Entity", [this] { addRandomEntity(); }},
+        {"entry weight", 2, "Edit Entry Weight", [this] { editEntryWeight(); }},
+        {"remove", 2, "Remove Entries", [this] { removeEntries(); }},
+        {"type", 1, "Change Type", [this] { editProperty("typeCombo"); }},
+        {"variant", 1, "Change Variant", [this] { editProperty("variantSpinBox"); }},
+        {"subtype", 1, "Change Subtype", [this] { editProperty("subtypeSpinBox"); }},
+        {"difficulty", 1, "Change Difficulty", [this] { editProperty("difficultyCombo"); }},
+        {"size", 1, "Change Size", [this] { editProperty("sizeCombo"); }},
+        {"name", 4, "Rename Room", [this] { editProperty("nameLine"); }},
+        {"room weight", 1, "Change Weight", [this] { editProperty("weightSpinBox"); }},
+        {"new", 3, "New Room", [this] { insertRoom("addRoomButton"); }},
+        {"duplicate", 3, "Duplicate Room", [this] { insertRoom("duplicateRoomButton"); }},
+        {"delete", 3, "Delete Room", [this] { deleteRoom(); }},
+        {"sort", 2, "Sort Rooms", [this] { sortRooms(); }},
+        {"stage", 2, "", [this] { chooseRow(stageList(), &EditorFixture::chooseStage); }},
+        {"room", 5, "", [this] { chooseRow(roomList(), &EditorFixture::chooseRoom); }},
+        {"filter", 3, "",
+         [this] { setFilter(FilterTexts.at(random.bounded(FilterTexts.size()))); }},
+        {"save", 2, "", [this] { recordSave([this] { trigger("actionSave"); }); }},
+        {"block", 2, "", [this] { toggleBlockedFile(random.bounded(2) ? "Caves" : "Basement"); }},
+        {"resources", 1, "", [this] { changeResourcesFolder(); }},
+        {"import", 1, "", [this] { importStages(); }},
+        {"undo", 14, "", [this] { trigger("actionUndo"); }},
+        {"redo", 10, "", [this] { trigger("actionRedo"); }},
     };
 
     // Undo and redo come in runs of up to four, to reach steps further back.
@@ -110,16 +109,16 @@ private:
                 pick -= action->weight;
             repeats = QByteArray(action->name).endsWith("do") ? random.bounded(4) : 0;
         }
-        const Before before = snapshot();
-        step.clear();
+        remember();
+        step = action->step;
         detail.clear();
         action->run();
         log << QStringLiteral("%1 %2 %3[%4]").arg(number).arg(action->name, detail, filter());
         if (log.size() > 20)
             log.removeFirst();
-        checkHistories(action->name, before);
+        checkHistories(action->name);
         if (!QTest::currentTestFailed())
-            checkShown(action->name == QLatin1String("filter"), before);
+            checkShown(action->name == QLatin1String("filter"));
     }
 
     int randomIn(int low, int high) { return random.bounded(low, high + 1); }
@@ -127,8 +126,6 @@ private:
     static QString stageFile(const QString& stage) {
         return QStringLiteral("resources/rooms/%1.xml").arg(stage.toLower());
     }
-
-    // Actions
 
     // A cell of the room shown or around it, a third of the time that of a door.
     QPoint randomCell() {
@@ -149,6 +146,7 @@ private:
     void stroke(bool erase) {
         if (erase)
             clickCell({-5, -5});
+        // The brush decides whether the stroke paints or erases.
         step = window->getSelectedSpawn().entries.isEmpty() ? "Erase" : "Paint";
         QPoint cell;
         for (int cells = randomIn(1, 3); cells > 0; --cells)
@@ -157,30 +155,20 @@ private:
     }
     void addRandomEntity() {
         const int type = random.bounded(2) ? 10 : 13, variant = type == 10 ? randomIn(0, 1) : 0;
-        const int weight = randomIn(1, 4);
-        detail = QStringLiteral("%1.%2 x%3 ").arg(type).arg(variant).arg(weight);
-        addEntity(type, variant, weight);
-        step = "Add Entity";
+        addEntity(type, variant, randomIn(1, 4));
     }
     void editEntryWeight() {
         QAbstractItemModel* table = inspector()->model();
         if (table && table->rowCount() > 0)
             table->setData(table->index(random.bounded(table->rowCount()), 1),
                            randomIn(1, 8) * 0.5);
-        step = "Edit Entry Weight";
     }
     void removeEntries() {
-        QAbstractItemModel* table = inspector()->model();
-        for (int row = 0; table && row < table->rowCount(); ++row) {
-            const auto command =
-                random.bounded(2) ? QItemSelectionModel::Select : QItemSelectionModel::Deselect;
-            inspector()->selectionModel()->select(table->index(row, 0),
-                                                  command | QItemSelectionModel::Rows);
-        }
+        if (const QAbstractItemModel* table = inspector()->model(); table && table->rowCount() > 0)
+            inspector()->selectRow(random.bounded(table->rowCount()));
         click("removeEntriesButton");
-        step = "Remove Entries";
     }
-    void editProperty(const char* editor, const char* stepName) {
+    void editProperty(const char* editor) {
         QWidget* field = widget<QWidget>(editor);
         const QString name = widget<QLineEdit>("nameLine")->text();
         if (auto* combo = qobject_cast<QComboBox*>(field))
@@ -195,32 +183,26 @@ private:
                                 RoomNames.at(random.bounded(RoomNames.size()))}
                         .at(random.bounded(3)));
         detail = field->property(field->metaObject()->userProperty().name()).toString() + ' ';
-        step = stepName;
     }
     // The new room goes after the room shown and is shown, unless the filter hides it.
-    void insertRoom(const char* button, const char* stepName) {
+    void insertRoom(const char* button) {
         const int count = stageRooms().size(), row = stageRooms().indexOf(shown()) + 1;
         click(button);
-        step = stepName;
         if (stageRooms().size() > count && filterShows(filter(), stageRooms().at(row)))
             QVERIFY2(shown() == stageRooms().at(row), "the new room is not shown");
     }
     // The room above the deleted one in the list is shown then, or below it for the first.
     void deleteRoom() {
         const int row = roomList()->currentIndex().row();
-        Room* next = row < 0 ? nullptr : listedRoom(row > 0 ? row - 1 : 1);
+        const QModelIndex next =
+            row < 0 ? QModelIndex() : roomList()->model()->index(row ? row - 1 : 1, 0);
+        Room* expected = static_cast<Room*>(next.data(RoomAddressRole).value<void*>());
         click("deleteRoomButton");
-        step = "Delete Room";
-        QCOMPARE(shown(), next);
-    }
-    Room* listedRoom(int row) const {
-        const QModelIndex index = roomList()->model()->index(row, 0);
-        return static_cast<Room*>(index.data(RoomAddressRole).value<void*>());
+        QCOMPARE(shown(), expected);
     }
     void sortRooms() {
         Room* before = shown();
         trigger("actionSort");
-        step = "Sort Rooms";
         QVERIFY2(keptThroughSort(before), "a sort let go of the room shown");
     }
     // A sort may re-apply the filter, which may then hide a room renamed since it was applied.
@@ -232,37 +214,35 @@ private:
             (this->*choose)(random.bounded(list->model()->rowCount()));
     }
     // A stage file replaced by a folder cannot be saved until it is put back.
-    void toggleBlockedFile() {
-        const QString file = stageFile(random.bounded(2) ? "caves" : "basement");
-        detail = file + ' ';
-        if (blocked.contains(file))
-            return unblock(file);
-        blocked[file] = workspace.read(file);
-        QFile::remove(workspace.filePath(file));
-        QDir().mkpath(workspace.filePath(file));
+    void toggleBlockedFile(const QString& stage) {
+        const QString file = workspace.filePath(stageFile(stage));
+        detail = stage + ' ';
+        if (blocked(stage))
+            QDir().rmdir(file) && QFile::rename(file + ".kept", file);
+        else
+            QFile::rename(file, file + ".kept") && QDir().mkdir(file);
     }
-    void unblock(const QString& file) {
-        QDir(workspace.filePath(file)).removeRecursively();
-        workspace.write(file, blocked.take(file));
+    bool blocked(const QString& stage) const {
+        return QFileInfo(workspace.filePath(stageFile(stage))).isDir();
     }
     // The same resources folder by another name: a reload after saving, which a stage that
     // cannot be written cancels. Stages without changes are not written, so their files are put
     // back first: the reload would find them unreadable.
     void changeResourcesFolder() {
         for (int row = 0; row < stageList()->model()->rowCount(); ++row) {
-            const QString file = stageFile(stageList()->model()->index(row, 0).data().toString());
-            if (!stageMarkedChanged(row) && blocked.contains(file))
-                unblock(file);
+            const QString stage = stageList()->model()->index(row, 0).data().toString();
+            if (!stageMarkedChanged(row) && blocked(stage))
+                toggleBlockedFile(stage);
         }
         trigger("actionSettings");
+        SettingsDialog* dialog = settingsDialog();
         const QString resources = workspace.resourcesPath();
         const bool renamed = editorSetting(SettingsKey::ResourcesPath) == resources;
-        settingsDialog()
-            ->findChild<QLineEdit*>("resourcesLineEdit")
+        dialog->findChild<QLineEdit*>("resourcesLineEdit")
             ->setText(resources + (renamed ? "/." : ""));
-        settingsDialog()->resourcesChanged = true;
-        recordSave([this] { settingsDialog()->accept(); });
-        if (settingsDialog()->resourcesChanged)
+        dialog->resourcesChanged = true;
+        recordSave([dialog] { dialog->accept(); });
+        if (dialog->resourcesChanged)
             return;
         detail = "reloaded ";
         records.clear();
@@ -283,16 +263,13 @@ private:
     void recordSave(const std::function<void()>& save) {
         QStringList written;
         for (StageHistory* history : histories()) {
-            if (history->stage.hasUnsavedChanges() &&
-                !blocked.contains(stageFile(history->stage.name)))
+            if (history->stage.hasUnsavedChanges() && !blocked(history->stage.name))
                 written << history->stage.name;
         }
         save();
         for (const QString& stage : qAsConst(written))
             records[stage].saved = workspace.read(stageFile(stage));
     }
-
-    // Invariants
 
     QList<StageHistory*> histories() const {
         QList<StageHistory*> list;
@@ -302,30 +279,26 @@ private:
         return list;
     }
 
-    // The window before an action.
-    struct Before {
-        QMap<QString, int> index; // of each stage's history
-        QString filter;
-        Room* shown;
-        QString undoStep;
-        QString redoStep;
-    };
-    Before snapshot() const {
-        const QUndoStack* active = window->findChild<QUndoGroup*>()->activeStack();
-        Before before{{},
-                      filter(),
-                      shown(),
-                      active ? active->undoText() : QString(),
-                      active ? active->redoText() : QString()};
+    QMap<QString, int> indexes() const {
+        QMap<QString, int> indexes;
         for (StageHistory* history : histories())
-            before.index[history->stage.name] = history->index();
-        return before;
+            indexes[history->stage.name] = history->index();
+        return indexes;
+    }
+    // The window before an action.
+    void remember() {
+        const QUndoStack* active = window->findChild<QUndoGroup*>()->activeStack();
+        undoBefore = active ? active->undoText() : QString();
+        redoBefore = active ? active->redoText() : QString();
+        filterBefore = filter();
+        shownBefore = shown();
+        indexesBefore = indexes();
     }
 
     // Every stage's bytes are those recorded at its history's index: a new step records them, a
     // step merged into the last one replaces them, undo and redo find them. A stage shown as
     // unchanged holds what it held when loaded or last saved.
-    void checkHistories(const QByteArray& action, const Before& before) {
+    void checkHistories(const QByteArray& action) {
         const bool moving = action.endsWith("do"), undone = action == "undo";
         for (StageHistory* history : histories()) {
             const QByteArray bytes = DB::stageFileBytes(history->stage);
@@ -333,7 +306,7 @@ private:
             if (!records.contains(history->stage.name))
                 records[history->stage.name] = {{{index, bytes}}, bytes}; // just loaded
             StageRecord& record = records[history->stage.name];
-            const int old = before.index.value(history->stage.name, index);
+            const int old = indexesBefore.value(history->stage.name, index);
             if (!moving && index > old)
                 QCOMPARE(history->undoText(), step);
             if (!moving && (index > old || (index == old && MergedSteps.contains(step) &&
@@ -346,24 +319,24 @@ private:
             if (!history->stage.hasUnsavedChanges())
                 QCOMPARE(lines(bytes), lines(record.saved));
         }
-        if (!moving || before.index == snapshot().index)
+        if (!moving || indexesBefore == indexes())
             return;
         // The room of a step is shown when the step is undone or redone; a sort keeps it.
-        const QString moved = undone ? before.undoStep : before.redoStep;
+        const QString moved = undone ? undoBefore : redoBefore;
         const bool removed =
             undone ? moved == "New Room" || moved == "Duplicate Room" : moved == "Delete Room";
         if (moved == "Sort Rooms")
-            QVERIFY(keptThroughSort(before.shown));
+            QVERIFY(keptThroughSort(shownBefore));
         else if (!removed)
             QVERIFY2(shown(), qPrintable(moved));
     }
 
     // The canvas, the editors and the inspector show the room list's current room, or nothing;
     // only a filter typed in, or a room it hides shown, changes the filter.
-    void checkShown(bool filtering, const Before& before) {
+    void checkShown(bool filtering) {
         QCOMPARE(shown(), listRoom());
-        if (!filtering && filter() != before.filter)
-            QVERIFY2(shown() && !filterShows(before.filter, shown()), qPrintable(before.filter));
+        if (!filtering && filter() != filterBefore)
+            QVERIFY2(shown() && !filterShows(filterBefore, shown()), qPrintable(filterBefore));
         const Room* room = shown();
         QCOMPARE(bool(inspector()->model()), bool(room));
         if (!room)
@@ -389,11 +362,15 @@ private:
     QRandomGenerator random;
     const int totalWeight = std::accumulate(
         actions.begin(), actions.end(), 0, [](int sum, const Action& a) { return sum + a.weight; });
+    const LogCapture quiet; // the editor's messages would crowd out the failure report
     const Action* action = nullptr;
+    int number = 0;
     int repeats = 0;
     QString step;
     QMap<QString, StageRecord> records; // by stage name
-    QMap<QString, QByteArray> blocked;  // stage files replaced by folders, with their bytes
+    QMap<QString, int> indexesBefore;   // of each stage's history
+    QString filterBefore, undoBefore, redoBefore;
+    Room* shownBefore = nullptr;
     QStringList log;
     QString detail;
 };
