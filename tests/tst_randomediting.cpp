@@ -313,7 +313,7 @@ private:
                                             history->undoText() == step)))
                 record.bytesAt[index] = bytes;
             while (record.bytesAt.lastKey() > history->count())
-                record.bytesAt.remove(record.bytesAt.lastKey());
+                record.bytesAt.erase(std::prev(record.bytesAt.end()));
             QVERIFY2(record.bytesAt.contains(index), qPrintable(history->stage.name));
             QCOMPARE(lines(bytes), lines(record.bytesAt.value(index)));
             if (!history->stage.hasUnsavedChanges())
