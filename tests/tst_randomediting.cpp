@@ -94,8 +94,8 @@ private:
         {"filter", 3, "",
          [this] { setFilter(FilterTexts.at(random.bounded(FilterTexts.size()))); }},
         {"save", 2, "", [this] { recordSave([this] { trigger("actionSave"); }); }},
-        {"block", 2, "", [this] { toggleBlockedFile(random.bounded(2) ? "Caves" : "Basement"); }},
-        {"resources", 1, "", [this] { changeResourcesFolder(); }},
+        {"block", 3, "", [this] { toggleBlockedFile(random.bounded(2) ? "Caves" : "Basement"); }},
+        {"resources", 2, "", [this] { changeResourcesFolder(); }},
         {"import", 1, "", [this] { importStages(); }},
         {"undo", 14, "", [this] { trigger("actionUndo"); }},
         {"redo", 10, "", [this] { trigger("actionRedo"); }},
@@ -107,7 +107,7 @@ private:
             int pick = random.bounded(totalWeight);
             for (action = actions.begin(); pick >= action->weight; ++action)
                 pick -= action->weight;
-            repeats = QByteArray(action->name).endsWith("do") ? random.bounded(4) : 0;
+            repeats = QByteArray(action->name).endsWith("do") ? random.bounded(6) : 0;
         }
         remember();
         step = action->step;
