@@ -467,19 +467,39 @@ void DB::append_xml_room(pugi::xml_node parent, const Room& room) {
     }
 }
 
-bool DB::saveDocument(const pugi::xml_document& doc, const QString& path) {
+namespace {
+
+QByteArray documentBytes(const pugi::xml_document& doc) {
     StringWriter writer;
     doc.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
-    // A save goes through a temporary file in the same folder that replaces the old file only
-    // once it is complete, so a failed write never leaves a truncated stage behind.
+    return writer.bytes;
+}
+
+// A save goes through a temporary file in the same folder that replaces the old file only once
+// it is complete, so a failed write never leaves a truncated stage behind.
+bool writeFileSafely(const QByteArray& bytes, const QString& path) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (file.write(writer.bytes) != writer.bytes.size()) {
+    if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         return false;
     }
     return file.commit();
+}
+
+} // namespace
+
+bool DB::saveDocument(const pugi::xml_document& doc, const QString& path) {
+    return writeFileSafely(documentBytes(doc), path);
+}
+
+QByteArray DB::stageFileBytes(const Stage& stage) {
+    pugi::xml_document doc;
+    pugi::xml_node roomsNode = doc.append_child("rooms");
+    for (const Room& room : stage.rooms)
+        append_xml_room(roomsNode, room);
+    return documentBytes(doc);
 }
 
 void DB::saveRoom(const Room& room, const QString& path) {
@@ -782,11 +802,7 @@ void DB::load() {
 namespace {
 
 bool writeStageFile(const Stage& stage, const QString& path) {
-    pugi::xml_document doc;
-    pugi::xml_node roomsNode = doc.append_child("rooms");
-    for (const Room& room : stage.rooms)
-        DB::append_xml_room(roomsNode, room);
-    return DB::saveDocument(doc, path);
+    return writeFileSafely(DB::stageFileBytes(stage), path);
 }
 
 } // namespace

@@ -200,6 +200,8 @@ public:
     static void saveRoom(const Room& room, const QString& path);
     // Writes a document to path through a temporary file; false when it could not be written.
     static bool saveDocument(const pugi::xml_document& doc, const QString& path);
+    // The stage's file as a save writes it.
+    static QByteArray stageFileBytes(const Stage& stage);
     // Parses an XML file with the default options; a folder is reported as unreadable.
     static pugi::xml_parse_result loadXmlFile(pugi::xml_document& doc, const QString& path);
 
