@@ -1507,6 +1507,10 @@ int RoomListModel::rowOf(const Room* room) const {
     return -1;
 }
 
+void RoomListModel::roomChanged(int row) {
+    emit dataChanged(index(row), index(row));
+}
+
 bool RoomListModel::insertRoom(int row, const Room& room) {
     row = qBound(0, row, rooms.size());
     beginInsertRows(QModelIndex(), row, row);

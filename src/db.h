@@ -315,6 +315,9 @@ public:
     void reorderRooms(const QVector<int>& order);
     // The row of the room at that address, or -1 when the list holds no such room.
     int rowOf(const Room* room) const;
+    // Tells the views, and the filters that judge rooms by their text, that the room at row
+    // changed.
+    void roomChanged(int row);
 
     // The name shown for a room type: its entry in DB::roomTypeStrings, or its number.
     static QString roomTypeName(quint32 type);

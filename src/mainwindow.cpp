@@ -617,6 +617,16 @@ void MainWindow::showRoom(Stage& stage, int row, bool reveal) {
     refreshListColours();
 }
 
+// The room list's current row follows its room to its new place, unless the filter, which saw
+// the rooms anew, no longer matches the room since it was edited: then the filter gives way.
+void MainWindow::roomsReordered(Stage& stage) {
+    Room* shownRoom = ui->roomWidget->getRoom();
+    if (&stage != currentStage() || roomAt(ui->roomListView->currentIndex()) == shownRoom)
+        return;
+    releaseRooms(stage);
+    showRoom(stage, stageRoomRow(stage, shownRoom), true);
+}
+
 QList<Stage*> MainWindow::unsavedStages() const {
     QList<Stage*> unsaved;
     for (Stage* stage : qAsConst(db->stages)) {

@@ -44,6 +44,7 @@ public:
     StageHistory& history(Stage& stage) override;
     void releaseRooms(Stage& stage) override;
     void showRoom(Stage& stage, int row, bool reveal) override;
+    void roomsReordered(Stage& stage) override;
 
 public slots:
     void on_roomFilterLine_textChanged(const QString& text);

@@ -232,6 +232,8 @@ void RoomEditCommand::apply(bool forward) {
             setEntries(change->cell, change->before);
     }
     room.setChanged(forward || changedBefore || history.undoingSavedStep());
+    // The room list, and its filter, see the room as the step left it.
+    stage.getModel()->roomChanged(row);
     history.host.showRoom(stage, row, true);
 }
 
@@ -313,8 +315,8 @@ void SortRoomsCommand::redo() {
 void SortRoomsCommand::apply(const QVector<int>& newOrder) {
     if (!stepFindsRoom(newOrder.size() == history.stage.rooms.size(), text()))
         return;
-    // The room list's current row, and with it the room shown, follows its room.
     reorderStageRooms(history.stage, newOrder);
+    history.host.roomsReordered(history.stage);
 }
 
 // Recording edits

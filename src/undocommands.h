@@ -21,6 +21,9 @@ public:
     // Makes the room at row (none for -1) the current, shown room of the current stage;
     // revealing clears a filter that would hide it.
     virtual void showRoom(Stage& stage, int row, bool reveal) = 0;
+    // The stage's rooms changed places but kept their addresses, and the room list's filter
+    // judged them anew: the room shown stays shown.
+    virtual void roomsReordered(Stage& stage) = 0;
 };
 
 // The undo history of one stage. It is a child of the stage, so it goes with it. Its clean
