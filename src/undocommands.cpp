@@ -165,16 +165,20 @@ RoomEditCommand* RoomEditCommand::fromDifference(StageHistory& history, int row,
         const Room::Spawn* spawn = spawns.value(cell);
         return spawn ? spawn->entries : QList<Room::Entry>();
     };
-    QSet<QPoint> cells;
-    for (auto spawns : {&spawnsBefore, &spawnsAfter}) {
-        for (auto spawn = spawns->cbegin(); spawn != spawns->cend(); ++spawn)
-            cells.insert(spawn.key());
-    }
-    for (const QPoint& cell : qAsConst(cells)) {
-        const QList<Room::Entry> old = entriesAt(spawnsBefore, cell);
-        const QList<Room::Entry> now = entriesAt(spawnsAfter, cell);
-        if (!sameEntries(old, now))
-            step->spawnChanges.append({cell, old, now});
+    // Cells in the order of the rooms' lists, so that a redo that has to make spawns makes them
+    // in the order the edit did.
+    QSet<QPoint> compared;
+    for (const Room* room : {&after, &before}) {
+        for (const Room::Spawn& spawn : room->spawns) {
+            const QPoint cell(spawn.x, spawn.y);
+            if (compared.contains(cell))
+                continue;
+            compared.insert(cell);
+            const QList<Room::Entry> old = entriesAt(spawnsBefore, cell);
+            const QList<Room::Entry> now = entriesAt(spawnsAfter, cell);
+            if (!sameEntries(old, now))
+                step->spawnChanges.append({cell, old, now});
+        }
     }
     if (!step->fieldsChanged && step->spawnChanges.isEmpty())
         return nullptr;
