@@ -201,20 +201,22 @@ private slots:
     // (Basement's type-1 rooms use 0, 1, 3; its type-2 room 4, while Caves has a type-2 room 5).
     void newAndDuplicate_data() {
         QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("stage");
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("room");
         QTest::addColumn<int>("entries"); // in the spawn at (3, 3), which has one in the original
         QTest::addColumn<uint>("nextVariant");
-        QTest::newRow("New") << "addRoomButton" << 1 << "1 2 0 1 1 1 New Room" << 0 << 4u;
+        QTest::newRow("New") << "addRoomButton" << 1 << 0 << "1 0 0 1 1 1 New Room" << 0 << 1u;
         QTest::newRow("Duplicate")
-            << "duplicateRoomButton" << 2 << "2 5 0 10 2 1 Shop (copy)" << 1 << 6u;
+            << "duplicateRoomButton" << 0 << 2 << "2 5 0 10 2 1 Shop (copy)" << 1 << 6u;
     }
 
     void newAndDuplicate() {
         QFETCH(QString, button);
+        QFETCH(int, stage);
         QFETCH(int, row);
         EditorFixture fixture;
-        fixture.openAt(0, row);
+        fixture.openAt(stage, row);
         fixture.shown()->getSpawn(3, 3).entries.append(Room::Entry{10, 0, 0, 2.0f});
         fixture.click(button.toLatin1().constData());
         Room* room = fixture.shown();
