@@ -26,27 +26,28 @@ class TestUndoCommands : public QObject {
 private slots:
     void redoBringsRoomBackAsEdited_data() {
         QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("steps");
-        QTest::newRow("New") << "addRoomButton" << 2;
-        QTest::newRow("Duplicate") << "duplicateRoomButton" << 3;
+        QTest::newRow("New") << "addRoomButton";
+        QTest::newRow("Duplicate") << "duplicateRoomButton";
     }
 
+    // The mouse passes the second cell on its way, so the room lists that cell's spawn first.
     void redoBringsRoomBackAsEdited() {
         QFETCH(QString, button);
-        QFETCH(int, steps);
         EditorFixture fixture;
         fixture.openAt(0, 2, true);
         perform(fixture, button);
-        fixture.clickCell(3, 3);
-        for (int entity = 1; entity < steps; ++entity)
-            fixture.addEntity(entity == 1 ? 10 : 13, 0);
+        fixture.hoverCell(4, 3);
+        for (int x : {3, 4}) {
+            fixture.clickCell(x, 3);
+            fixture.addEntity(x == 3 ? 10 : 13, 0);
+        }
         const QByteArray edited = currentStageBytes(fixture);
         for (const char* action : {"actionUndo", "actionRedo"}) {
-            for (int step = 0; step < steps; ++step)
+            for (int step = 0; step < 3; ++step)
                 fixture.trigger(action);
         }
         QCOMPARE(currentStageBytes(fixture), edited);
-        QCOMPARE(fixture.shown()->getSpawn(3, 3).entries.size(), steps - 1);
+        QCOMPARE(fixture.shown()->getSpawn(3, 3).entries.size(), 1);
     }
 
     void roomShownUnderFilter_data() {
