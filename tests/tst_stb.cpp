@@ -35,8 +35,7 @@ Room::Entry entry(int type) {
 // weights differ from the room's.
 Room richRoom(int variant) {
     Room room =
-        testRoom(2, quint32(variant), QString("Vault %1").arg(variant), 10, RoomShapeLBR, 2.5f);
-    room.subtype = 7;
+        testRoom(2, quint32(variant), QString("Vault %1").arg(variant), 10, RoomShapeLBR, 2.5f, 7);
     room.doors[2].exists = false;
     for (int i = 0; i < 6; ++i) {
         Room::Spawn& spawn = room.getSpawn(9 - i % 2 * 6, 12 - i / 2);

@@ -10,12 +10,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTableView>
 #include <QtTest>
@@ -112,6 +115,19 @@ public:
     QTableView* inspector() const { return widget<QTableView>("tableView"); }
     SettingsDialog* settingsDialog() const { return window->findChild<SettingsDialog*>(); }
     QString statusText() const { return window->statusBar()->currentMessage(); }
+    // What the editors show, in the form roomFields() gives a room (the difficulty as stored, the
+    // size as its shape), then the name.
+    QString editorTexts() const {
+        const int difficulty = widget<QComboBox>("difficultyCombo")->currentIndex();
+        return QString::asprintf("%d %d %d %d %d %g ",
+                                 widget<QComboBox>("typeCombo")->currentIndex(),
+                                 widget<QSpinBox>("variantSpinBox")->value(),
+                                 widget<QSpinBox>("subtypeSpinBox")->value(),
+                                 QList<int>{1, 5, 10}.value(difficulty, -1),
+                                 widget<QComboBox>("sizeCombo")->currentIndex() + 1,
+                                 widget<QDoubleSpinBox>("weightSpinBox")->value()) +
+               widget<QLineEdit>("nameLine")->text();
+    }
 
     void chooseStage(int row) const {
         stageList()->setCurrentIndex(stageList()->model()->index(row, 0));
