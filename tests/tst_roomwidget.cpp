@@ -127,11 +127,12 @@ private slots:
         spawn(cellOf(door)).entries = {{300, 0, 0, 1}};
         click(Qt::LeftButton, {4, 3});
         QCOMPARE(inspector.shown, &spawn({4, 3}));
-        // A door cell opens and closes, and loses its spawn; the selection stays.
+        // A door toggles, loses its spawn and marks the room changed; the selection stays.
         click(Qt::LeftButton, cellOf(door));
         QVERIFY(!door.exists);
         QVERIFY(spawn(cellOf(door)).entries.isEmpty());
         click(Qt::LeftButton, cellOf(door));
+        QVERIFY(room.hasUnsavedChanges());
         QCOMPARE(canvas->getSelectedCell(), QPoint(4, 3));
 
         // Left of the walls, nothing is selected.

@@ -5,8 +5,6 @@
 
 namespace {
 
-using Doors = QList<Room::Door>;
-
 // The STB record of a room, and a room read from a record.
 QByteArray writeToBytes(Room room) {
     QTemporaryFile file;
@@ -66,8 +64,6 @@ struct StbFixture {
 };
 
 } // namespace
-
-Q_DECLARE_METATYPE(Doors)
 
 // The STB stage format: exact bytes, spawn filter and order, round trips, and import and export
 // of damaged and oversized data.

@@ -93,8 +93,7 @@ public:
     }
 
     void answerWith(ModalAnswerer::Answer answer) {
-        answerer.reset();
-        answerer.reset(new ModalAnswerer(std::move(answer)));
+        answerer = std::make_unique<ModalAnswerer>(std::move(answer));
     }
 
     template <typename T> T* widget(const char* name) const {

@@ -83,6 +83,10 @@ private:
     QtMessageHandler previous;
 };
 
+// A room's doors, as a test table's column.
+using Doors = QList<Room::Door>;
+Q_DECLARE_METATYPE(Doors)
+
 // A room as the stage files of the tests hold it: a full grid for its shape, doors included.
 Room testRoom(quint32 type, quint32 variant, const QString& name, int difficulty = 1,
               quint8 shape = RoomShape1x1, float weight = 1.0f, quint32 subtype = 0);
