@@ -23,18 +23,6 @@ QList<quint32> variants(const Stage* stage) {
     return result;
 }
 
-// A resources folder with a stage for each path (ids from 1, named after the path) whose file
-// holds room 1.1; the database loaded from it.
-std::unique_ptr<DB> loadStages(TestWorkspace& workspace, const QStringList& paths) {
-    QList<TestWorkspace::StageEntry> entries;
-    for (int i = 0; i < paths.size(); ++i) {
-        entries << TestWorkspace::StageEntry{i + 1, paths[i], paths[i]};
-        workspace.write("resources/rooms/" + paths[i].toLower(), roomsXml({{1, 1}}));
-    }
-    workspace.makeResources(entries);
-    return std::unique_ptr<DB>(new DB);
-}
-
 } // namespace
 
 // Loading and saving every stage of a resources folder, the catalogue, the room type names and
@@ -155,8 +143,12 @@ void TestDatabase::stagePathInsideFolder() {
 // is never read or saved, nor copied into recovery.
 void TestDatabase::saveAndRecoveryWriteOnlyChangedStages() {
     TestWorkspace workspace;
+    workspace.makeResources(
+        {{1, "S", "S.xml"}, {2, "T", "sub/t.xml"}, {3, "O", "sub/../../t.xml"}});
+    for (const char* file : {"s.xml", "sub/t.xml", "../t.xml"})
+        workspace.write(QStringLiteral("resources/rooms/") + file, roomsXml({{1, 1}}));
     ModalAnswerer answerer;
-    const auto db = loadStages(workspace, {"S.xml", "sub/t.xml", "sub/../../t.xml"});
+    const auto db = std::make_unique<DB>();
     const QString outside = "sub/../../t.xml (its path leads outside the rooms folder)\n";
     QVERIFY(answerer.texts().value(0).endsWith(":\n" + outside));
     QVERIFY(db->stages[2]->rooms.isEmpty());

@@ -4,23 +4,15 @@
 
 #include <QtTest>
 
-namespace {
-
-QColor background(const QAbstractItemModel& model, int row) {
-    return model.data(model.index(row, 0), Qt::BackgroundRole).value<QBrush>().color();
-}
-
-} // namespace
-
 // The room list and spawn table models.
 class TestModels : public QObject {
     Q_OBJECT
 private slots:
-    void roomRolesAndAddresses();
+    void roomRowsAndRoles();
     void spawnTable();
 };
 
-void TestModels::roomRolesAndAddresses() {
+void TestModels::roomRowsAndRoles() {
     DB::roomTypeStrings = QStringList{"Zero", "Normal"};
     QList<Room> rooms;
     for (int i = 0; i < 5; ++i)
@@ -31,18 +23,14 @@ void TestModels::roomRolesAndAddresses() {
     // Types beyond the known names show as numbers.
     QCOMPARE(model.data(model.index(0)).toString(), "Normal_0 %1 r");
     QCOMPARE(model.data(model.index(4)).toString(), "2_4 %1 r");
-    QCOMPARE(background(model, 1), QColor(255, 200, 200));
+    QCOMPARE(model.data(model.index(1), Qt::BackgroundRole).value<QBrush>().color(),
+             QColor(255, 200, 200));
     const Room copy = model.data(model.index(1), RoomCopyRole).value<Room>();
     QCOMPARE(copy.variant, 1u);
     QVERIFY(copy.hasUnsavedChanges());
-    // The room's address survives rows added and removed before it.
-    auto* third = static_cast<Room*>(model.data(model.index(2), RoomAddressRole).value<void*>());
-    model.insertRows(0, 3);
-    model.removeRows(0, 2);
-    QVERIFY(model.insertRoom(4, testRoom(1, 9, "Shop")));
-    QCOMPARE(third, &rooms[3]);
-    QCOMPARE(rooms[4].name, "Shop");
-    QVERIFY(rooms[4].hasUnsavedChanges());
+    // A room put in by the editor is not yet in the stage file.
+    QVERIFY(model.insertRoom(5, testRoom(1, 9, "Shop")));
+    QVERIFY(rooms[5].hasUnsavedChanges());
 }
 
 void TestModels::spawnTable() {

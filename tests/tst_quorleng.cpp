@@ -19,8 +19,7 @@ private slots:
 namespace {
 
 Room previewRoom() {
-    Room room = testRoom(2, 17, QStringLiteral("Vault & \"Keep\""), 10, RoomShapeLTR, 0.5f);
-    room.subtype = 4;
+    Room room = testRoom(2, 17, QStringLiteral("Vault & \"Keep\""), 10, RoomShapeLTR, 0.5f, 4);
     room.getSpawn(3, 4).entries << Room::Entry{10, 1, 2, 0.25f} << Room::Entry{5, 0, 0, 2.0f};
     room.getSpawn(20, 10).entries << Room::Entry{300, 0, 0, 1.0f};
     return room;

@@ -1,12 +1,9 @@
 #include "editorsettings.h"
 #include "mainwindowfixture.h"
 
-#include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QMessageBox>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QSpinBox>
 #include <QUndoGroup>
 
 #include <cstdio>
@@ -18,7 +15,6 @@ namespace {
 // Filters that show some rooms, none or all; "r" and "copy" show the rooms New and Duplicate make.
 const QStringList FilterTexts{"", "shop", "BRIDGE", "r", "zzz", "*", "copy", "s*p", "N?rmal_1"};
 const QStringList RoomNames{"Shop", "Crypt", "Start Room", "Old Bridge", "r"};
-const int Difficulties[] = {1, 5, 10};
 
 // Whether the room list's filter, a wildcard pattern matched anywhere in its text, shows the room.
 bool filterShows(const QString& filter, const Room* room) {
@@ -41,7 +37,7 @@ public:
     explicit RandomEditor(quint32 seed)
         : random(seed) {
         DB().exportBinaryReport(folder("stb"));
-        answerWith(ModalAnswerer::chooseFolderThen(folder("stb"), QMessageBox::Yes));
+        answerWith(ModalAnswerer::choosePath(folder("stb"), QMessageBox::Yes));
         open();
         chooseStage(0);
     }
@@ -256,26 +252,23 @@ private:
         if (random.bounded(2) == 0)
             trigger("actionExport_as_XML_2");
         trigger("actionImport_from_XML");
-        for (StageHistory* history : histories()) {
+        for (StageHistory* history : histories())
             if (history->count() == 0 && !history->isClean())
                 records[history->stage.name] = {{{0, DB::stageFileBytes(history->stage)}}, {}};
-        }
     }
     // The stages a save has to write then hold what their files hold, unless they are blocked.
     void recordSave(const std::function<void()>& save) {
         QStringList written;
-        for (StageHistory* history : histories()) {
+        for (StageHistory* history : histories())
             if (history->stage.hasUnsavedChanges() && !blocked(history->stage.name))
                 written << history->stage.name;
-        }
         save();
         for (const QString& stage : qAsConst(written))
             records[stage].saved = workspace.read(stageFile(stage));
         // A stage written is where its history, still there unless reloaded, counts as unchanged.
-        for (StageHistory* history : histories()) {
+        for (StageHistory* history : histories())
             if (written.contains(history->stage.name) && !history->stage.hasUnsavedChanges())
                 QCOMPARE(history->cleanIndex(), history->index());
-        }
     }
 
     QList<StageHistory*> histories() const {
@@ -348,14 +341,7 @@ private:
         QCOMPARE(name->isEnabled() && !name->text().isEmpty(), bool(room && !room->name.isEmpty()));
         if (!room)
             return;
-        const QString editors =
-            QString::asprintf("%d %d %d %d %d %g ", widget<QComboBox>("typeCombo")->currentIndex(),
-                              widget<QSpinBox>("variantSpinBox")->value(),
-                              widget<QSpinBox>("subtypeSpinBox")->value(),
-                              Difficulties[widget<QComboBox>("difficultyCombo")->currentIndex()],
-                              widget<QComboBox>("sizeCombo")->currentIndex() + 1,
-                              widget<QDoubleSpinBox>("weightSpinBox")->value());
-        QCOMPARE(editors + name->text(), roomFields(*room) + ' ' + room->name);
+        QCOMPARE(editorTexts(), roomFields(*room) + ' ' + room->name);
         QCOMPARE(QSize(room->width, room->height), roomShapeGridSize(room->shape));
         // The inspector shows the selected cell's spawn, entries and all.
         const auto spawn = inspector()->model()->data({}, SpawnCopyRole).value<Room::Spawn>();
@@ -370,15 +356,13 @@ private:
         actions.begin(), actions.end(), 0, [](int sum, const Action& a) { return sum + a.weight; });
     const LogCapture quiet; // the editor's messages would crowd out the failure report
     const Action* action = nullptr;
-    int number = 0;
-    int repeats = 0, redoRun = 0;
+    int number = 0, repeats = 0, redoRun = 0;
     QString step;
     QMap<QString, StageRecord> records; // by stage name
     QMap<QString, int> indexesBefore;   // of each stage's history
-    QString filterBefore, stepBefore;
+    QString filterBefore, stepBefore, detail;
     Room* shownBefore = nullptr;
     QStringList log;
-    QString detail;
 };
 
 } // namespace

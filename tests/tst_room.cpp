@@ -6,7 +6,6 @@
 namespace {
 
 using Points = QList<QPoint>;
-using Doors = QList<Room::Door>;
 
 // Doors as "x,y", marked " closed" when missing.
 QStringList describe(const Doors& doors) {
@@ -26,7 +25,6 @@ QStringList openDoors(const Points& points) {
 } // namespace
 
 Q_DECLARE_METATYPE(Points)
-Q_DECLARE_METATYPE(Doors)
 
 // The room record, its shapes and door slots. Door slots are checked to be wall cells, so the
 // cell table leaves them out.

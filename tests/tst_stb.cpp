@@ -5,8 +5,6 @@
 
 namespace {
 
-using Doors = QList<Room::Door>;
-
 // The STB record of a room, and a room read from a record.
 QByteArray writeToBytes(Room room) {
     QTemporaryFile file;
@@ -35,8 +33,7 @@ Room::Entry entry(int type) {
 // weights differ from the room's.
 Room richRoom(int variant) {
     Room room =
-        testRoom(2, quint32(variant), QString("Vault %1").arg(variant), 10, RoomShapeLBR, 2.5f);
-    room.subtype = 7;
+        testRoom(2, quint32(variant), QString("Vault %1").arg(variant), 10, RoomShapeLBR, 2.5f, 7);
     room.doors[2].exists = false;
     for (int i = 0; i < 6; ++i) {
         Room::Spawn& spawn = room.getSpawn(9 - i % 2 * 6, 12 - i / 2);
@@ -67,8 +64,6 @@ struct StbFixture {
 };
 
 } // namespace
-
-Q_DECLARE_METATYPE(Doors)
 
 // The STB stage format: exact bytes, spawn filter and order, round trips, and import and export
 // of damaged and oversized data.

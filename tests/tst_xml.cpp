@@ -16,8 +16,7 @@ QList<Room> readBack(const QByteArray& xml) {
 }
 
 Room sampleRoom() {
-    Room room = testRoom(1, 2, "Hall", 5);
-    room.subtype = 3;
+    Room room = testRoom(1, 2, "Hall", 5, RoomShape1x1, 1.0f, 3);
     room.doors[0].exists = false;
     room.getSpawn(3, 4).entries << Room::Entry{10, 1, 2, 0.25f} << Room::Entry{5, 0, 0, 2.0f};
     room.getSpawn(-1, 3).entries << Room::Entry{1000, 0, 0, 1.0f};

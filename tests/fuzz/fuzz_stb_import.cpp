@@ -6,23 +6,6 @@
 
 #include <QDir>
 
-#include <pugixml.hpp>
-
-#include <sstream>
-
-namespace {
-
-QByteArray stageXml(const Stage& stage) {
-    pugi::xml_document doc;
-    for (const Room& room : stage.rooms)
-        DB::append_xml_room(doc, room);
-    std::ostringstream out;
-    doc.save(out);
-    return QByteArray::fromStdString(out.str());
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const QString in = fuzzWorkspace() + QStringLiteral("/in");
     static const QString out = fuzzWorkspace() + QStringLiteral("/out");
@@ -34,14 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return new DB;
     }();
     static const QList<Room> loaded = db->stages.first()->rooms;
-    static const QByteArray loadedXml = stageXml(*db->stages.first());
+    static const QByteArray loadedXml = DB::stageFileBytes(*db->stages.first());
 
     Stage& stage = *db->stages.first();
     stage.rooms = loaded;
     stage.clearChanged();
     writeFile(in + QStringLiteral("/stage.stb"), fuzzInput(data, size));
     if (!db->importBinaryReport(in).isEmpty()) {
-        require(!stage.hasUnsavedChanges() && stageXml(stage) == loadedXml,
+        require(!stage.hasUnsavedChanges() && DB::stageFileBytes(stage) == loadedXml,
                 "a reported file leaves its stage untouched");
         return 0;
     }

@@ -10,12 +10,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTableView>
 #include <QtTest>
@@ -90,8 +93,7 @@ public:
     }
 
     void answerWith(ModalAnswerer::Answer answer) {
-        answerer.reset();
-        answerer.reset(new ModalAnswerer(std::move(answer)));
+        answerer = std::make_unique<ModalAnswerer>(std::move(answer));
     }
 
     template <typename T> T* widget(const char* name) const {
@@ -112,6 +114,19 @@ public:
     QTableView* inspector() const { return widget<QTableView>("tableView"); }
     SettingsDialog* settingsDialog() const { return window->findChild<SettingsDialog*>(); }
     QString statusText() const { return window->statusBar()->currentMessage(); }
+    // What the editors show, in the form roomFields() gives a room (the difficulty as stored, the
+    // size as its shape), then the name.
+    QString editorTexts() const {
+        const int difficulty = widget<QComboBox>("difficultyCombo")->currentIndex();
+        return QString::asprintf("%d %d %d %d %d %g ",
+                                 widget<QComboBox>("typeCombo")->currentIndex(),
+                                 widget<QSpinBox>("variantSpinBox")->value(),
+                                 widget<QSpinBox>("subtypeSpinBox")->value(),
+                                 QList<int>{1, 5, 10}.value(difficulty, -1),
+                                 widget<QComboBox>("sizeCombo")->currentIndex() + 1,
+                                 widget<QDoubleSpinBox>("weightSpinBox")->value()) +
+               widget<QLineEdit>("nameLine")->text();
+    }
 
     void chooseStage(int row) const {
         stageList()->setCurrentIndex(stageList()->model()->index(row, 0));

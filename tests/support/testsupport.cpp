@@ -10,10 +10,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <pugixml.hpp>
-
-#include <sstream>
-
 TestWorkspace::TestWorkspace()
     : previousDir(QDir::currentPath())
     , previousSettings(g_settings) {
@@ -116,10 +112,6 @@ ModalAnswerer::Answer ModalAnswerer::choosePath(const QString& path, int standar
     };
 }
 
-ModalAnswerer::Answer ModalAnswerer::chooseFolderThen(const QString& folder, int standardButton) {
-    return choosePath(folder, standardButton);
-}
-
 void ModalAnswerer::poll() {
     if (QWidget* dialog = QApplication::activeModalWidget()) {
         const auto* box = qobject_cast<QMessageBox*>(dialog);
@@ -178,10 +170,11 @@ void compareRooms(const Room& actual, const Room& expected) {
 }
 
 Room testRoom(quint32 type, quint32 variant, const QString& name, int difficulty, quint8 shape,
-              float weight) {
+              float weight, quint32 subtype) {
     Room room;
     room.type = type;
     room.variant = variant;
+    room.subtype = subtype;
     room.name = name;
     room.difficulty = quint8(difficulty);
     room.shape = shape;
@@ -192,11 +185,7 @@ Room testRoom(quint32 type, quint32 variant, const QString& name, int difficulty
 }
 
 QByteArray stageXml(const QList<Room>& rooms) {
-    pugi::xml_document doc;
-    pugi::xml_node node = doc.append_child("rooms");
-    for (const Room& room : rooms)
-        DB::append_xml_room(node, room);
-    std::ostringstream out;
-    doc.save(out);
-    return QByteArray::fromStdString(out.str());
+    Stage stage;
+    stage.rooms = rooms;
+    return DB::stageFileBytes(stage);
 }

@@ -62,7 +62,6 @@ public:
     // The folder or file in a QFileDialog, then that button (or the default one) in every
     // message box.
     static Answer choosePath(const QString& path, int standardButton = 0);
-    static Answer chooseFolderThen(const QString& folder, int standardButton);
 
 private:
     void poll();
@@ -84,9 +83,13 @@ private:
     QtMessageHandler previous;
 };
 
+// A room's doors, as a test table's column.
+using Doors = QList<Room::Door>;
+Q_DECLARE_METATYPE(Doors)
+
 // A room as the stage files of the tests hold it: a full grid for its shape, doors included.
 Room testRoom(quint32 type, quint32 variant, const QString& name, int difficulty = 1,
-              quint8 shape = RoomShape1x1, float weight = 1.0f);
+              quint8 shape = RoomShape1x1, float weight = 1.0f, quint32 subtype = 0);
 
 // A stage file holding the rooms, as the editor writes it.
 QByteArray stageXml(const QList<Room>& rooms);
