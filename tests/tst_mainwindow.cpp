@@ -164,6 +164,8 @@ private slots:
         QTest::addColumn<int>("entries"); // in the spawn at (3, 3), which has one in the original
         QTest::addColumn<uint>("nextVariant");
         QTest::newRow("New") << "addRoomButton" << 1 << 0 << "1 0 0 1 1 1 New Room" << 0 << 1u;
+        QTest::newRow("New, 0 and 1 taken")
+            << "addRoomButton" << 0 << 1 << "1 2 0 1 1 1 New Room" << 0 << 4u;
         QTest::newRow("Duplicate")
             << "duplicateRoomButton" << 0 << 2 << "2 5 0 10 2 1 Shop (copy)" << 1 << 6u;
     }
