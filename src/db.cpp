@@ -1494,7 +1494,7 @@ void RoomListModel::reorderRooms(const QVector<int>& order) {
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     for (const QModelIndex& index : before)
-        after.append(index.row() < newRow.size() ? this->index(newRow.at(index.row())) : index);
+        after.append(this->index(newRow.at(index.row())));
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

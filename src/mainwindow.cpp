@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -223,15 +224,17 @@ void MainWindow::showOnCanvas(Room* room) {
     ui->roomWidget->finishStroke();
     recorder.watch(currentStage(), room);
     ui->roomWidget->setRoom(room);
-    const QList<QWidget*> editors{ui->typeCombo,       ui->variantSpinBox, ui->subtypeSpinBox,
-                                  ui->difficultyCombo, ui->sizeCombo,      ui->nameLine,
-                                  ui->weightSpinBox};
-    for (QWidget* editor : editors)
+    for (QWidget* editor : propertyEditors())
         editor->setEnabled(room);
     if (!room) {
         const QSignalBlocker blocker(ui->nameLine);
         ui->nameLine->clear();
     }
+}
+
+QList<QWidget*> MainWindow::propertyEditors() const {
+    return {ui->typeCombo, ui->variantSpinBox, ui->subtypeSpinBox, ui->difficultyCombo,
+            ui->sizeCombo, ui->nameLine,       ui->weightSpinBox};
 }
 
 void MainWindow::roomListView_rowChanged(const QModelIndex& current, const QModelIndex&) {
@@ -247,13 +250,9 @@ void MainWindow::roomListView_rowChanged(const QModelIndex& current, const QMode
 // Showing a room never changes it: a value that an editor cannot hold is shown clamped or
 // rounded, and reaches the room only when the user edits that field.
 void MainWindow::showRoomProperties(const Room& room) {
-    const QSignalBlocker typeBlocker(ui->typeCombo);
-    const QSignalBlocker variantBlocker(ui->variantSpinBox);
-    const QSignalBlocker subtypeBlocker(ui->subtypeSpinBox);
-    const QSignalBlocker difficultyBlocker(ui->difficultyCombo);
-    const QSignalBlocker sizeBlocker(ui->sizeCombo);
-    const QSignalBlocker nameBlocker(ui->nameLine);
-    const QSignalBlocker weightBlocker(ui->weightSpinBox);
+    std::vector<QSignalBlocker> blockers;
+    for (QWidget* editor : propertyEditors())
+        blockers.emplace_back(editor);
 
     ui->typeCombo->setCurrentIndex(int(room.type));
     ui->variantSpinBox->setValue(shownValue(room.variant, ui->variantSpinBox));

@@ -88,6 +88,8 @@ private:
     void selectRoom(const QModelIndex& index);
     void showOnCanvas(Room* room);
     void showRoomProperties(const Room& room);
+    // The editors of the room's properties, from the type to the weight.
+    QList<QWidget*> propertyEditors() const;
     void insertRoomAfterCurrent(Stage& stage, const Room& room, const QString& step);
     int rowShownAfterDelete(const QModelIndex& current) const;
     void recordRoomEdit(const QString& step, int mergeId = -1);
