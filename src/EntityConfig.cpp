@@ -132,7 +132,7 @@ void appendCustomEntities(std::vector<EntityConfig::Entity>& entities, const QSt
 
 // The number a part of an icon file name stands for, as QString::toInt reads it. Plain digits,
 // what nearly every name holds, are read here: thousands of names are read at each load.
-int iconNamePart(const QStringRef& part) {
+int iconNamePart(QStringView part) {
     if (part.isEmpty() || part.size() > 9)
         return part.toInt(nullptr, 10);
     int value = 0;
@@ -237,10 +237,12 @@ void EntityConfig::startIconListing(const QString& folder) {
             if (second < 0)
                 continue;
             const int third = fileName.indexOf(QLatin1Char('.'), second + 1);
-            const int type = iconNamePart(fileName.midRef(0, first));
-            const int variant = iconNamePart(fileName.midRef(first + 1, second - first - 1));
+            const int type = iconNamePart(QStringView(fileName).mid(0, first));
+            const int variant =
+                iconNamePart(QStringView(fileName).mid(first + 1, second - first - 1));
             const int subtype =
-                third < 0 ? 0 : iconNamePart(fileName.midRef(second + 1, third - second - 1));
+                third < 0 ? 0
+                          : iconNamePart(QStringView(fileName).mid(second + 1, third - second - 1));
             // Of two files for one entity, the one listed later wins.
             listed.insert(int(ENTITYID(type, variant, subtype)), Icon{folder, fileName, {}});
         }

@@ -14,10 +14,8 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMessageBox>
-#include <QRegExp>
 #include <QSaveFile>
 #include <QSet>
-#include <QTextCodec>
 #include <QThreadPool>
 #include <QtEndian>
 
@@ -892,8 +890,10 @@ namespace {
 void trimTypeSixRoomName(Room& room) {
     if (room.type != 6)
         return;
-    QString fixed = room.name;
-    fixed.remove(QRegExp(QStringLiteral("[ \\d]*$")));
+    int kept = room.name.size();
+    while (kept > 0 && (room.name[kept - 1] == QLatin1Char(' ') || room.name[kept - 1].isDigit()))
+        --kept;
+    const QString fixed = room.name.left(kept);
     if (fixed != room.name) {
         qDebug().noquote() << QStringLiteral("Fixing room name %1 -> %2.").arg(room.name, fixed);
         room.name = fixed;
@@ -927,15 +927,49 @@ namespace {
 
 const char stbMagic[] = "STB1";
 
+// Whether the bytes are well-formed UTF-8: no overlong forms, no surrogates, nothing above
+// U+10FFFF, no sequence cut short.
+bool isWellFormedUtf8(const uchar* bytes, int length) {
+    int i = 0;
+    while (i < length) {
+        const uchar lead = bytes[i++];
+        if (lead < 0x80)
+            continue;
+        int following;
+        uchar low = 0x80, high = 0xbf; // the range of the byte after the lead
+        if (lead >= 0xc2 && lead <= 0xdf) {
+            following = 1;
+        } else if (lead >= 0xe0 && lead <= 0xef) {
+            following = 2;
+            if (lead == 0xe0)
+                low = 0xa0;
+            else if (lead == 0xed)
+                high = 0x9f;
+        } else if (lead >= 0xf0 && lead <= 0xf4) {
+            following = 3;
+            if (lead == 0xf0)
+                low = 0x90;
+            else if (lead == 0xf4)
+                high = 0x8f;
+        } else {
+            return false;
+        }
+        if (following > length - i || bytes[i] < low || bytes[i] > high)
+            return false;
+        for (int k = 1; k < following; ++k) {
+            if ((bytes[i + k] & 0xc0) != 0x80)
+                return false;
+        }
+        i += following;
+    }
+    return true;
+}
+
 // The editor writes names as Latin-1; names from elsewhere may be UTF-8. Valid UTF-8 is taken
 // as such, anything else as Latin-1.
 QString decodeName(const char* bytes, int length) {
-    // Looking a codec up takes a lock that every reading thread would queue for.
-    static QTextCodec* const utf8Codec = QTextCodec::codecForMib(106);
-    QTextCodec::ConverterState state;
-    const QString utf8 = utf8Codec->toUnicode(bytes, length, &state);
-    if (state.invalidChars == 0 && state.remainingChars == 0)
-        return utf8;
+    if (isWellFormedUtf8(reinterpret_cast<const uchar*>(bytes), length))
+        return QString::fromUtf8(bytes, length);
     return QString::fromLatin1(bytes, length);
 }
 
@@ -1177,7 +1211,8 @@ void DB::read_room(Room& room, QFile& file) {
 
 QString DB::stbFileNameFor(const Stage& stage) {
     QString name = stage.path.toLower();
-    name.replace(QRegExp(QStringLiteral("\\.xml$")), QStringLiteral(".stb"));
+    if (name.endsWith(QLatin1String(".xml")))
+        name.replace(name.size() - 4, 4, QLatin1String(".stb"));
     return name;
 }
 
@@ -1466,7 +1501,7 @@ bool RoomListModel::insertRows(int row, int count, const QModelIndex& parent) {
 bool RoomListModel::removeRows(int row, int count, const QModelIndex& parent) {
     if (count < 1 || row < 0 || row >= rooms.size())
         return true;
-    const int last = std::min(row + count, rooms.size()) - 1;
+    const int last = std::min(row + count, int(rooms.size())) - 1;
     beginRemoveRows(parent, row, last);
     rooms.erase(rooms.begin() + row, rooms.begin() + last + 1);
     endRemoveRows();
@@ -1595,7 +1630,7 @@ bool SpawnTableModel::insertRows(int row, int count, const QModelIndex& parent) 
 bool SpawnTableModel::removeRows(int row, int count, const QModelIndex& parent) {
     if (count < 1 || row < 0 || row >= spawn.entries.size())
         return true;
-    const int last = std::min(row + count, spawn.entries.size()) - 1;
+    const int last = std::min(row + count, int(spawn.entries.size())) - 1;
     beginRemoveRows(parent, row, last);
     spawn.entries.erase(spawn.entries.begin() + row, spawn.entries.begin() + last + 1);
     endRemoveRows();

@@ -5,6 +5,7 @@
 #include "editorsettings.h"
 #include "main.h"
 #include "settingsdialog.h"
+#include "wildcard.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -287,7 +288,7 @@ void MainWindow::stageChanged() {
 }
 
 void MainWindow::on_roomFilterLine_textChanged(const QString& text) {
-    roomFilterModel->setFilterRegExp(QRegExp(text, Qt::CaseInsensitive, QRegExp::Wildcard));
+    roomFilterModel->setFilterRegularExpression(wildcardExpression(text));
 }
 
 // Room commands

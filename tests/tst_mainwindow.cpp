@@ -180,7 +180,7 @@ private slots:
         fixture.click(button.toLatin1().constData());
         Room* room = fixture.shown();
         QTEST(roomFields(*room) + ' ' + room->name, "room");
-        QTEST(room->getSpawn(3, 3).entries.size(), "entries");
+        QTEST(int(room->getSpawn(3, 3).entries.size()), "entries");
         fixture.click(button.toLatin1().constData());
         QTEST(fixture.shown()->variant, "nextVariant");
     }
