@@ -3,9 +3,9 @@
 #include "EntityConfig.h"
 #include "editorsettings.h"
 #include "main.h"
+#include "threadpoolmap.h"
 #include "xmlattributes.h"
 
-#include <QApplication>
 #include <QBrush>
 #include <QColor>
 #include <QDebug>
@@ -13,18 +13,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QMessageBox>
 #include <QSaveFile>
 #include <QSet>
-#include <QThreadPool>
 #include <QtEndian>
 
 #include <algorithm>
 #include <charconv>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -720,30 +716,6 @@ struct StageFileReading {
     }
 };
 
-// Reads the files with one task each on the application's thread pool, as large as the machine
-// has cores, and returns once all of them are read.
-void readStageFiles(std::vector<StageFileReading>& readings) {
-    // Each task takes its file and hands it back under this lock as well as the pool's own, and
-    // the main thread waits on the count it guards: Qt's locks are invisible to the thread
-    // sanitizer, which would otherwise report every file as a race. Tasks look at what they are
-    // given only once they hold the lock, so they cannot run ahead of the loop that starts them.
-    static std::mutex handOver;
-    static std::condition_variable allRead;
-    std::unique_lock<std::mutex> lock(handOver);
-    size_t remaining = readings.size();
-    for (StageFileReading& reading : readings) {
-        QThreadPool::globalInstance()->start([&reading, &remaining] {
-            std::unique_lock<std::mutex> taken(handOver);
-            taken.unlock();
-            reading.read();
-            taken.lock();
-            if (--remaining == 0)
-                allRead.notify_one();
-        });
-    }
-    allRead.wait(lock, [&remaining] { return remaining == 0; });
-}
-
 } // namespace
 
 BatchReport DB::loadReport() {
@@ -770,7 +742,8 @@ BatchReport DB::loadReport() {
         else
             readings[size_t(i)].failure = QString::fromLatin1(stagePathOutsideReason);
     }
-    readStageFiles(readings);
+    // The files are read side by side.
+    mapOnThreadPool(readings, [](StageFileReading& reading) { reading.read(); });
 
     // The stages take their rooms, and the log and the warning their lines, here on the main
     // thread in catalogue order, whatever order the files were read in.
@@ -846,13 +819,25 @@ bool DB::save() {
     return report.isEmpty();
 }
 
+namespace {
+
+DB::WarningReporter& warningReporter() {
+    static DB::WarningReporter reporter;
+    return reporter;
+}
+
+} // namespace
+
+void DB::setWarningReporter(WarningReporter reporter) {
+    warningReporter() = std::move(reporter);
+}
+
 void DB::showWarning(const BatchReport& report) {
     if (report.isEmpty())
         return;
     const QString text = report.text();
-    // A program without widgets (the command-line tool) has no one to click a box away.
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        QMessageBox::warning(nullptr, QStringLiteral("Warning"), text);
+    if (warningReporter())
+        warningReporter()(QStringLiteral("Warning"), text);
     else
         std::fputs(text.toLocal8Bit().constData(), stderr);
 }

@@ -14,6 +14,8 @@
 
 #include <pugixml.hpp>
 
+#include <functional>
+
 class QFile;
 class RoomListModel;
 
@@ -166,10 +168,14 @@ struct BatchReport {
 };
 
 // The stages of a resources folder with their files: catalogue, stage XML, STB import and
-// export. Batch operations collect failures and show them in one warning at the end; the
-// *Report variants return them instead of showing them.
+// export. Batch operations collect failures and hand them in one warning to the warning
+// reporter at the end; the *Report variants return them instead.
 class DB {
 public:
+    // Shows a warning to the user: the editor's window in a message box, the command-line tool
+    // on standard error.
+    using WarningReporter = std::function<void(const QString& title, const QString& text)>;
+
     DB();
     ~DB();
     DB(const DB&) = delete;
@@ -177,6 +183,10 @@ public:
 
     QList<Stage*> stages;
     static QStringList roomTypeStrings;
+
+    // Where every DB hands its warnings from now on; with none (the default, or an empty
+    // function) they go to standard error.
+    static void setWarningReporter(WarningReporter reporter);
 
     static void load_room_type_strings();
     // Replaces the stages by those of the catalogue; the parse result says whether it could be
@@ -258,8 +268,7 @@ private:
     // Why the STB file of a stage is not written to path, or an empty text when it is.
     static QString exportRefusal(const Stage& stage, const QString& path,
                                  const QSet<QString>& stageFiles);
-    // Shows a batch warning, unless it is empty: in a message box, or on standard error in a
-    // program without widgets.
+    // Hands a batch warning to the warning reporter, unless it is empty.
     static void showWarning(const BatchReport& report);
 };
 

@@ -69,6 +69,9 @@ MainWindow::MainWindow(QWidget* parent)
     ui->setupUi(this);
     // The icon folder is listed while the stages load; the catalogue load below takes the names.
     g_EntityConfig.listIconsAhead();
+    DB::setWarningReporter([](const QString& title, const QString& text) {
+        QMessageBox::warning(nullptr, title, text);
+    });
     db = new DB;
 
     stageListModel = new StageListModel(db->stages, this);

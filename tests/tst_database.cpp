@@ -54,7 +54,7 @@ void TestDatabase::catalogue() {
     TestWorkspace workspace;
     workspace.makeResources({{3, "First", "a.xml"}, {4, "Second", "A.xml"}, {5, "Third", "a.xml"}});
     workspace.write("resources/rooms/a.xml", roomsXml({{1, 1}}));
-    ModalAnswerer answerer;
+    WarningRecorder warnings;
     LogCapture log;
     DB db;
     QCOMPARE(db.stages.size(), 2);
@@ -76,7 +76,7 @@ void TestDatabase::catalogue() {
     g_settings->setValue("resources/path", workspace.filePath("nowhere"));
     db.load();
     QVERIFY(db.stages.isEmpty());
-    QCOMPARE(answerer.seen().last().text,
+    QCOMPARE(warnings.texts().last(),
              QString("Could not read the stage catalogue %1 (File was not found).\nPlease check "
                      "the resources folder (Tools->Settings...).\n")
                  .arg(QDir::toNativeSeparators(workspace.filePath("nowhere/stages.xml"))));
@@ -95,7 +95,7 @@ void TestDatabase::failedFilesAreListedOnce() {
     workspace.write("resources/rooms/broken.xml", "<rooms><room></rooms>");
     workspace.write("resources/rooms/twice.xml",
                     roomsXml({{1, 5}, {1, 5}, {2, 5}, {1, 6}, {1, 5}}));
-    ModalAnswerer answerer;
+    WarningRecorder warnings;
     DB db;
     const QString folder = workspace.resourcesPath() + "/rooms/";
     const QString expected =
@@ -104,7 +104,7 @@ void TestDatabase::failedFilesAreListedOnce() {
                        "list of files that failed to load:\ngone.xml (File was not found)\n"
                        "broken.xml (Start-end tags mismatch)\n")
             .arg(folder);
-    QCOMPARE(answerer.texts(), QStringList{expected});
+    QCOMPARE(warnings.texts(), QStringList{expected});
     QStringList expectedLog;
     for (const char* path : {"Gone", "good", "broken", "twice"})
         expectedLog << QStringLiteral("Loading \"%1%2.xml\" ...").arg(folder, path);
@@ -147,10 +147,10 @@ void TestDatabase::saveAndRecoveryWriteOnlyChangedStages() {
         {{1, "S", "S.xml"}, {2, "T", "sub/t.xml"}, {3, "O", "sub/../../t.xml"}});
     for (const char* file : {"s.xml", "sub/t.xml", "../t.xml"})
         workspace.write(QStringLiteral("resources/rooms/") + file, roomsXml({{1, 1}}));
-    ModalAnswerer answerer;
+    WarningRecorder warnings;
     const auto db = std::make_unique<DB>();
     const QString outside = "sub/../../t.xml (its path leads outside the rooms folder)\n";
-    QVERIFY(answerer.texts().value(0).endsWith(":\n" + outside));
+    QVERIFY(warnings.texts().value(0).endsWith(":\n" + outside));
     QVERIFY(db->stages[2]->rooms.isEmpty());
     const QByteArray original = workspace.read("resources/rooms/sub/t.xml");
     db->stages[0]->rooms[0].name = "Renamed";

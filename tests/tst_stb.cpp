@@ -215,7 +215,7 @@ void TestStb::exportSkipsStagesItMustNotWrite() {
     workspace.write("resources/o.xml", "<rooms/>");
     workspace.write("stb/lost.stb", "the game's rooms");
     workspace.write("o.stb", "not for the editor");
-    ModalAnswerer answerer;
+    WarningRecorder warnings;
     DB db;
     const QString folder = workspace.filePath("stb");
     const QString outside = "../o.stb (its path leads outside the rooms folder)\n";

@@ -10,7 +10,7 @@ QList<Room> readBack(const QByteArray& xml) {
     TestWorkspace workspace;
     workspace.makeResources({{1, "One", "one.xml"}});
     workspace.write("resources/rooms/one.xml", xml);
-    ModalAnswerer answerer;
+    WarningRecorder warnings;
     DB db;
     return db.stages.value(0) ? db.stages[0]->rooms : QList<Room>();
 }

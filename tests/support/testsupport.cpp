@@ -128,6 +128,18 @@ void captureMessage(QtMsgType, const QMessageLogContext&, const QString& message
 }
 } // namespace
 
+WarningRecorder::WarningRecorder() {
+    DB::setWarningReporter([this](const QString&, const QString& text) { recorded << text; });
+}
+
+WarningRecorder::~WarningRecorder() {
+    DB::setWarningReporter(DB::WarningReporter());
+}
+
+QStringList WarningRecorder::texts() const {
+    return recorded;
+}
+
 LogCapture::LogCapture() {
     capturedMessages.clear();
     previous = qInstallMessageHandler(captureMessage);

@@ -71,6 +71,20 @@ private:
     QList<Seen> seenDialogs;
 };
 
+// Records the warnings that DB hands out while it exists, instead of printing them.
+class WarningRecorder {
+public:
+    WarningRecorder();
+    ~WarningRecorder();
+    WarningRecorder(const WarningRecorder&) = delete;
+    WarningRecorder& operator=(const WarningRecorder&) = delete;
+
+    QStringList texts() const;
+
+private:
+    QStringList recorded;
+};
+
 // Collects Qt log messages while it exists.
 class LogCapture {
 public:

@@ -2,6 +2,7 @@
 
 #include "EntityConfig.h"
 #include "db.h"
+#include "threadpoolmap.h"
 
 #include <QFile>
 #include <QHash>
@@ -9,7 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
-#include <QtConcurrent>
 
 #include <algorithm>
 #include <cmath>
@@ -274,7 +274,7 @@ QList<Finding> checkResources(const EntityConfig* catalogue) {
 
     // Stage files are independent of each other, so they are checked side by side; the
     // findings still come out in catalogue order.
-    QtConcurrent::blockingMap(files, [catalogue](StageFile& stage) {
+    mapOnThreadPool(files, [catalogue](StageFile& stage) {
         if (!stage.path.isEmpty())
             stage.findings = StageChecker(stage.file, stage.path, catalogue).check();
     });
