@@ -1,15 +1,18 @@
 #include "EntityConfig.h"
 #include "db.h"
 #include "testsupport.h"
+#include "wildcard.h"
 
 #include <QtTest>
 
-// The room list and spawn table models.
+// The room list and spawn table models, and the room filter's patterns.
 class TestModels : public QObject {
     Q_OBJECT
 private slots:
     void roomRowsAndRoles();
     void spawnTable();
+    void roomFilterPatterns_data();
+    void roomFilterPatterns();
 };
 
 void TestModels::roomRowsAndRoles() {
@@ -49,6 +52,26 @@ void TestModels::spawnTable() {
     QCOMPARE(model.data(model.index(0, 1)).toFloat(), 1.5f);
     QVERIFY(model.setData(model.index(1, 1), -2.5));
     QCOMPARE(spawn.entries[1].weight, -2.5f);
+}
+
+void TestModels::roomFilterPatterns_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("matches"); // anywhere in "Normal_3 Boss Arena [2] a.b\d"
+    const QList<std::pair<const char*, bool>> rows = {
+        {"BOSS", true},    {"n*3", true},      {"b?ss", true},     {"bo?ss", false},
+        {"[bc]oss", true}, {"[^b]oss", false}, {"[z-a]oss", true}, {"[]x]", true},
+        {"arena [", true}, {"l.3", false},     {"\\d", true},      {"_[0-2]", false},
+    };
+    for (const auto& [pattern, matches] : rows)
+        QTest::newRow(pattern) << QString(pattern) << matches;
+}
+
+// '*' and '?' stand for any run and any one character, "[...]" for one of a set; the rest is
+// itself, in any case, anywhere in the text.
+void TestModels::roomFilterPatterns() {
+    QFETCH(QString, pattern);
+    QTEST(wildcardExpression(pattern).match("Normal_3 Boss Arena [2] a.b\\d").hasMatch(),
+          "matches");
 }
 
 QTEST_MAIN(TestModels)

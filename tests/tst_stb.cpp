@@ -98,6 +98,13 @@ void TestStb::record_data() {
     QTest::newRow("latin-1 bytes that read as UTF-8")
         << QStringLiteral("\u00c3\u00a9x") << Doors() << QByteArray("0300 3f3f78") << QByteArray()
         << "??x";
+    // Bytes that only look like UTF-8 (an overlong '/', an encoded surrogate) read as Latin-1.
+    QTest::newRow("latin-1 bytes of an overlong form")
+        << QStringLiteral("\u00c0\u00af") << Doors() << QByteArray("0200 c0af") << QByteArray()
+        << QStringLiteral("\u00c0\u00af");
+    QTest::newRow("latin-1 bytes of a surrogate")
+        << QStringLiteral("\u00ed\u00a0\u0080") << Doors() << QByteArray("0300 eda080")
+        << QByteArray() << QStringLiteral("\u00ed\u00a0\u0080");
     QTest::newRow("name beyond latin-1")
         << QStringLiteral("\u4e16x") << Doors() << QByteArray("0200 3f78") << QByteArray() << "?x";
     QTest::newRow("every door") << "ab" << Doors{{-1, 3, false}, {13, 3, true}}
