@@ -16,7 +16,9 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake make g++ qtbase5-dev libpugixml-dev libbenchmark-dev fonts-dejavu-core clang-format)
+BUILD_PACKAGES=(cmake make g++ qt6-base-dev libpugixml-dev libbenchmark-dev fonts-dejavu-core clang-format)
+# The editor still builds on Qt 5.15; the test script checks that once.
+QT5_PACKAGES=(qtbase5-dev)
 # The fuzz targets are built with clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
