@@ -229,8 +229,13 @@ void EntityWidget::startDrag() {
     const QImage& icon =
         g_EntityConfig.icon(pressedEntity->type, pressedEntity->variant, pressedEntity->subtype);
     if (!icon.isNull()) {
-        drag->setPixmap(
-            QPixmap::fromImage(icon).scaled(32, 32, Qt::KeepAspectRatio, Qt::FastTransformation));
+        // 32 pixels across at the screen's own resolution, so that a high-density screen shows
+        // the icon's detail rather than an enlarged 32-pixel picture.
+        const qreal ratio = devicePixelRatioF();
+        QPixmap picture = QPixmap::fromImage(
+            icon.scaled(QSize(32, 32) * ratio, Qt::KeepAspectRatio, Qt::FastTransformation));
+        picture.setDevicePixelRatio(ratio);
+        drag->setPixmap(picture);
     }
     drag->exec(Qt::CopyAction | Qt::MoveAction);
     hoverIndex = -1;

@@ -3,6 +3,7 @@
 
 #include "EntityConfig.h"
 #include "db.h"
+#include "entitywidget.h"
 #include "roomwidget.h"
 #include "testsupport.h"
 
@@ -23,6 +24,14 @@ struct FakeInspector : SpawnInspector {
     Room::Spawn getSelectedSpawn() const override { return shown ? *shown : Room::Spawn(); }
     Room::Spawn* shown = nullptr;
 };
+
+// Paints a checkerboard of single black and white pixels over the picture's top left square of
+// that size: a detail that survives only where the picture is drawn at its own resolution.
+void checker(QImage& picture, int size) {
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            picture.setPixelColor(x, y, (x + y) % 2 ? Qt::white : Qt::black);
+}
 
 } // namespace
 
@@ -52,15 +61,19 @@ class TestRoomWidget : public QObject {
 private slots:
     void initTestCase() {
         workspace = std::make_unique<TestWorkspace>();
-        workspace->write(
-            QStringLiteral("entities2.xml"),
-            "<entities><entity id=\"5\" variant=\"100\" name=\"Penny Jar\"/></entities>");
+        workspace->write(QStringLiteral("entities2.xml"),
+                         "<entities><entity id=\"5\" variant=\"100\" name=\"Penny Jar\"/>"
+                         "<entity id=\"6\" variant=\"7\" name=\"Checkers\"/></entities>");
         QDir().mkpath(workspace->filePath(QStringLiteral("icons")));
         QImage icon(20, 20, QImage::Format_ARGB32), door(80, 80, QImage::Format_ARGB32);
         icon.fill(Icon);
         door.fill(DoorPicture);
+        checker(door, 40);
         for (const char* name : {"5.100", "999.0", "1000.0"})
             QVERIFY(icon.save(workspace->filePath(QStringLiteral("icons/%1.png").arg(name))));
+        QImage checkers(80, 80, QImage::Format_ARGB32);
+        checker(checkers, 80);
+        QVERIFY(checkers.save(workspace->filePath(QStringLiteral("icons/6.7.png"))));
         QVERIFY(door.save(workspace->filePath(QStringLiteral("icons/door.png"))));
         g_EntityConfig.Load(QStringLiteral("entities2.xml"), "none.txt", "none.txt");
     }
@@ -120,6 +133,37 @@ private slots:
         QSignalSpy messages(canvas, &RoomWidget::showMessage);
         hover({5, 5});
         QCOMPARE(messages.at(0).at(0).toString(), "5.100.0 Penny Jar, 999.0.0 unknown");
+    }
+
+    // On a screen of ratio 2, an icon or the door picture drawn from its 80-pixel file keeps
+    // every source pixel: neighbouring device pixels of its checkerboard differ, where a picture
+    // enlarged from 40 pixels would show pairs.
+    void sharpAtRatioTwo_data() {
+        QTest::addColumn<bool>("inStrip");
+        QTest::addColumn<QPoint>("cell");
+        const Room shown = testRoom(0, 0, QString(), 5);
+        QTest::newRow("spawn icon") << false << QPoint(3, 3);
+        QTest::newRow("door picture") << false << cellOf(shown.doors[1]);
+        QTest::newRow("catalogue strip") << true << QPoint(1, 0); // 6.7 follows 5.100
+    }
+    void sharpAtRatioTwo() {
+        QFETCH(bool, inStrip);
+        QFETCH(QPoint, cell);
+        spawn({3, 3}).entries = {{6, 7, 0, 1}};
+        EntityWidget strip(window.get());
+        QWidget* const shown = inStrip ? static_cast<QWidget*>(&strip) : canvas;
+        const QRect logical = inStrip ? QRect(cell.x() * EntityWidget::CellPitch, 0, 40, 40)
+                                      : canvas->cellRect(cell.x(), cell.y());
+        QImage image(shown->size() * 2, QImage::Format_ARGB32);
+        image.setDevicePixelRatio(2);
+        shown->render(&image);
+        // The top left quarter of the cell, less the pixels a cell border or outline may take.
+        const QRect checkered(logical.topLeft() * 2 + QPoint(2, 2), QSize(36, 36));
+        int pairs = 0;
+        for (int y = checkered.top(); y <= checkered.bottom(); ++y)
+            for (int x = checkered.left(); x <= checkered.right(); ++x)
+                pairs += image.pixel(x, y) == image.pixel(x + 1, y) ? 1 : 0;
+        QCOMPARE(pairs, 0);
     }
 
     void leftClicks() {
