@@ -145,8 +145,8 @@ void BM_ParseAndVisit(benchmark::State& state) {
 BENCHMARK(BM_ParseAndVisit)->Unit(benchmark::kMillisecond)->MinTime(3.0)->MeasureProcessCPUTime();
 
 // The load of a whole resources folder, as at start-up; freeing the stages afterwards is not
-// part of it. The stage files are read on the application's thread pool, so the time that
-// counts is the real one, and the CPU time is that of all threads.
+// part of it. The stage files are read on as many threads as the thread pool allows, so the time
+// that counts is the real one, and the CPU time is that of all threads.
 void measureLoad(benchmark::State& state) {
     keepFreedMemory();
     useGeneratedResources();

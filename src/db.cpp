@@ -3,7 +3,7 @@
 #include "EntityConfig.h"
 #include "editorsettings.h"
 #include "main.h"
-#include "threadpoolmap.h"
+#include "parallelmap.h"
 #include "xmlattributes.h"
 
 #include <QBrush>
@@ -743,7 +743,7 @@ BatchReport DB::loadReport() {
             readings[size_t(i)].failure = QString::fromLatin1(stagePathOutsideReason);
     }
     // The files are read side by side.
-    mapOnThreadPool(readings, [](StageFileReading& reading) { reading.read(); });
+    mapInParallel(readings, [](StageFileReading& reading) { reading.read(); });
 
     // The stages take their rooms, and the log and the warning their lines, here on the main
     // thread in catalogue order, whatever order the files were read in.

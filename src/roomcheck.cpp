@@ -2,7 +2,7 @@
 
 #include "EntityConfig.h"
 #include "db.h"
-#include "threadpoolmap.h"
+#include "parallelmap.h"
 
 #include <QFile>
 #include <QHash>
@@ -274,7 +274,7 @@ QList<Finding> checkResources(const EntityConfig* catalogue) {
 
     // Stage files are independent of each other, so they are checked side by side; the
     // findings still come out in catalogue order.
-    mapOnThreadPool(files, [catalogue](StageFile& stage) {
+    mapInParallel(files, [catalogue](StageFile& stage) {
         if (!stage.path.isEmpty())
             stage.findings = StageChecker(stage.file, stage.path, catalogue).check();
     });
