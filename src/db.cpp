@@ -650,7 +650,7 @@ struct Renumbering {
 // Moves rooms whose type and variant an earlier room of the list took to the next free variants,
 // first come first served. Most stage files have no such room, which a sorted copy of the keys
 // tells without building a set of them.
-void renumberDuplicates(QList<Room>& rooms, std::vector<Renumbering>& renumberings) {
+void renumberDuplicates(StableList<Room>& rooms, std::vector<Renumbering>& renumberings) {
     std::vector<quint64> keys;
     keys.reserve(size_t(rooms.size()));
     for (const Room& room : qAsConst(rooms))
@@ -681,7 +681,7 @@ void renumberDuplicates(QList<Room>& rooms, std::vector<Renumbering>& renumberin
 
 // Reads every room element of a stage file in document order and renumbers the rooms that
 // repeat a type and variant of that file.
-void readStageRooms(const pugi::xml_document& doc, QList<Room>& rooms,
+void readStageRooms(const pugi::xml_document& doc, StableList<Room>& rooms,
                     std::vector<Renumbering>& renumberings) {
     std::vector<pugi::xml_node> roomNodes;
     forEachChildElement(doc.child("rooms"), [&roomNodes](pugi::xml_node child, const char* name) {
@@ -704,7 +704,7 @@ struct StageFileReading {
     bool readable = false;
     // The parser's reason when the file could not be read.
     QString failure;
-    QList<Room> rooms;
+    StableList<Room> rooms;
     std::vector<Renumbering> renumberings;
 
     void read() {
@@ -1260,7 +1260,7 @@ QStringList DB::listImportBinary(const QString& folder) {
 namespace {
 
 // Reads every room of an STB file; false with a short reason when the file is not complete.
-bool readStbFile(const QByteArray& data, QList<Room>& rooms, QString& reason) {
+bool readStbFile(const QByteArray& data, StableList<Room>& rooms, QString& reason) {
     if (!data.startsWith(stbMagic)) {
         reason = QStringLiteral("invalid header");
         return false;
@@ -1279,7 +1279,7 @@ bool readStbFile(const QByteArray& data, QList<Room>& rooms, QString& reason) {
             reason = QStringLiteral("truncated");
             return false;
         }
-        rooms.append(room);
+        rooms.append(std::move(room));
     }
     return true;
 }
@@ -1301,7 +1301,7 @@ BatchReport DB::importBinaryReport(const QString& folder) {
         }
         // The whole file is read before the stage is touched: a file that ends early leaves
         // the stage as it was.
-        QList<Room> rooms;
+        StableList<Room> rooms;
         QString reason;
         if (!readStbFile(file.readAll(), rooms, reason)) {
             report.failures.append({name, reason});
@@ -1441,7 +1441,7 @@ void StageListModel::endStageListReset() {
     endResetModel();
 }
 
-RoomListModel::RoomListModel(QList<Room>& rooms, QObject* parent)
+RoomListModel::RoomListModel(StableList<Room>& rooms, QObject* parent)
     : QAbstractListModel(parent)
     , rooms(rooms) {}
 
@@ -1458,9 +1458,6 @@ QString RoomListModel::roomTypeName(quint32 type) {
 QVariant RoomListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rooms.size())
         return QVariant();
-    // The canvas keeps the address handed out for RoomAddressRole, so the list must not be
-    // shared with a copy that a later write would separate it from.
-    rooms.detach();
     Room& room = rooms[index.row()];
     switch (role) {
     case Qt::DisplayRole:
@@ -1516,8 +1513,6 @@ Qt::ItemFlags RoomListModel::flags(const QModelIndex& index) const {
 // persistent indexes move with the rooms.
 void RoomListModel::reorderRooms(const QVector<int>& order) {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    // A shared list would hand out the addresses of elements that the first move copies away.
-    rooms.detach();
     QList<const Room*> wanted;
     QVector<int> newRow(order.size());
     for (int row = 0; row < order.size(); ++row) {
