@@ -1083,7 +1083,7 @@ public:
                     return false;
                 spawn.entries.append(entry);
             }
-            room.spawns.append(spawn);
+            room.spawns.append(std::move(spawn));
         }
         return true;
     }
