@@ -184,7 +184,7 @@ BENCHMARK(BM_FirstPaintStrip)->Unit(benchmark::kMillisecond);
 // The canvas alone, shown, moving through the rooms of a stage: setRoom repaints at once.
 void BM_SwitchRoomCanvas(benchmark::State& state) {
     useCatalogue(LargeCatalogue);
-    QList<Room> rooms = generateStageRooms(RoomsPerStage, SpawnsPerRoom, 1);
+    StableList<Room> rooms = generateStageRooms(RoomsPerStage, SpawnsPerRoom, 1);
     RoomWidget canvas;
     fitCanvas(canvas, crowdedRoom());
     canvas.show();

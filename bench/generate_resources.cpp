@@ -52,9 +52,10 @@ Room generateRoom(int index, int spawnsPerRoom, int entityCount, QRandomGenerato
 
 } // namespace
 
-QList<Room> generateStageRooms(int roomCount, int spawnsPerRoom, quint32 seed, int entityCount) {
+StableList<Room> generateStageRooms(int roomCount, int spawnsPerRoom, quint32 seed,
+                                    int entityCount) {
     QRandomGenerator random(seed);
-    QList<Room> rooms;
+    StableList<Room> rooms;
     rooms.reserve(roomCount);
     for (int i = 0; i < roomCount; ++i)
         rooms.append(generateRoom(i, spawnsPerRoom, entityCount, random));

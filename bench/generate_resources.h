@@ -11,8 +11,8 @@
 // spawnsPerRoom spawns of one to three weighted entries on distinct floor cells. The entries
 // name entities of a GeneratedCatalogue of entityCount (a multiple of 20). The same seed gives
 // the same rooms.
-QList<Room> generateStageRooms(int roomCount, int spawnsPerRoom, quint32 seed,
-                               int entityCount = 5000);
+StableList<Room> generateStageRooms(int roomCount, int spawnsPerRoom, quint32 seed,
+                                    int entityCount = 5000);
 
 // A resources folder (stages.xml and the rooms folder) of generated stages, written with the
 // editor's own XML writer into a temporary folder that goes away with the object.

@@ -362,10 +362,19 @@ void readXmlSpawn(pugi::xml_node spawnNode, Room& room) {
 }
 
 // Doors and spawns in one pass over the room's children, each kind in document order. The lists
-// are not sized beforehand: counting the children first costs more than letting the lists grow.
+// are sized by a first pass, so that each takes its elements from one block: allocating and
+// freeing every door and spawn on its own costs more than counting them.
 void readXmlDoorsAndSpawns(pugi::xml_node node, Room& room) {
     room.doors.clear();
     room.spawns.clear();
+    int doors = 0;
+    int spawns = 0;
+    forEachChildElement(node, [&doors, &spawns](pugi::xml_node, const char* name) {
+        doors += isName(name, "door");
+        spawns += isName(name, "spawn");
+    });
+    room.doors.reserve(doors);
+    room.spawns.reserve(spawns);
     forEachChildElement(node, [&room](pugi::xml_node child, const char* name) {
         if (isName(name, "door"))
             readXmlDoor(child, room);
@@ -646,7 +655,7 @@ struct Renumbering {
 // Moves rooms whose type and variant an earlier room of the list took to the next free variants,
 // first come first served. Most stage files have no such room, which a sorted copy of the keys
 // tells without building a set of them.
-void renumberDuplicates(QList<Room>& rooms, std::vector<Renumbering>& renumberings) {
+void renumberDuplicates(StableList<Room>& rooms, std::vector<Renumbering>& renumberings) {
     std::vector<quint64> keys;
     keys.reserve(size_t(rooms.size()));
     for (const Room& room : qAsConst(rooms))
@@ -677,7 +686,7 @@ void renumberDuplicates(QList<Room>& rooms, std::vector<Renumbering>& renumberin
 
 // Reads every room element of a stage file in document order and renumbers the rooms that
 // repeat a type and variant of that file.
-void readStageRooms(const pugi::xml_document& doc, QList<Room>& rooms,
+void readStageRooms(const pugi::xml_document& doc, StableList<Room>& rooms,
                     std::vector<Renumbering>& renumberings) {
     std::vector<pugi::xml_node> roomNodes;
     forEachChildElement(doc.child("rooms"), [&roomNodes](pugi::xml_node child, const char* name) {
@@ -700,7 +709,7 @@ struct StageFileReading {
     bool readable = false;
     // The parser's reason when the file could not be read.
     QString failure;
-    QList<Room> rooms;
+    StableList<Room> rooms;
     std::vector<Renumbering> renumberings;
 
     void read() {
@@ -1068,7 +1077,7 @@ public:
                     return false;
                 spawn.entries.append(entry);
             }
-            room.spawns.append(spawn);
+            room.spawns.append(std::move(spawn));
         }
         return true;
     }
@@ -1245,7 +1254,7 @@ QStringList DB::listImportBinary(const QString& folder) {
 namespace {
 
 // Reads every room of an STB file; false with a short reason when the file is not complete.
-bool readStbFile(const QByteArray& data, QList<Room>& rooms, QString& reason) {
+bool readStbFile(const QByteArray& data, StableList<Room>& rooms, QString& reason) {
     if (!data.startsWith(stbMagic)) {
         reason = QStringLiteral("invalid header");
         return false;
@@ -1264,7 +1273,7 @@ bool readStbFile(const QByteArray& data, QList<Room>& rooms, QString& reason) {
             reason = QStringLiteral("truncated");
             return false;
         }
-        rooms.append(room);
+        rooms.append(std::move(room));
     }
     return true;
 }
@@ -1286,7 +1295,7 @@ BatchReport DB::importBinaryReport(const QString& folder) {
         }
         // The whole file is read before the stage is touched: a file that ends early leaves
         // the stage as it was.
-        QList<Room> rooms;
+        StableList<Room> rooms;
         QString reason;
         if (!readStbFile(file.readAll(), rooms, reason)) {
             report.failures.append({name, reason});
@@ -1294,6 +1303,7 @@ BatchReport DB::importBinaryReport(const QString& folder) {
         }
         RoomListModel* model = stage->getModel();
         model->removeRows(0, model->rowCount());
+        stage->rooms.reserve(rooms.size());
         for (Room& room : rooms) {
             const int row = model->rowCount();
             model->insertRows(row, 1);
@@ -1426,7 +1436,7 @@ void StageListModel::endStageListReset() {
     endResetModel();
 }
 
-RoomListModel::RoomListModel(QList<Room>& rooms, QObject* parent)
+RoomListModel::RoomListModel(StableList<Room>& rooms, QObject* parent)
     : QAbstractListModel(parent)
     , rooms(rooms) {}
 
@@ -1443,9 +1453,6 @@ QString RoomListModel::roomTypeName(quint32 type) {
 QVariant RoomListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rooms.size())
         return QVariant();
-    // The canvas keeps the address handed out for RoomAddressRole, so the list must not be
-    // shared with a copy that a later write would separate it from.
-    rooms.detach();
     Room& room = rooms[index.row()];
     switch (role) {
     case Qt::DisplayRole:
@@ -1501,8 +1508,6 @@ Qt::ItemFlags RoomListModel::flags(const QModelIndex& index) const {
 // persistent indexes move with the rooms.
 void RoomListModel::reorderRooms(const QVector<int>& order) {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    // A shared list would hand out the addresses of elements that the first move copies away.
-    rooms.detach();
     QList<const Room*> wanted;
     QVector<int> newRow(order.size());
     for (int row = 0; row < order.size(); ++row) {

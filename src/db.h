@@ -1,5 +1,7 @@
 #pragma once
 
+#include "stablelist.h"
+
 #include <QAbstractListModel>
 #include <QAbstractTableModel>
 #include <QList>
@@ -42,8 +44,8 @@ enum eRoomShape : quint8 {
 enum CellType { CellOutside = 0, CellWall = 1, CellFloor = 2 };
 
 // One room of a stage: identity, properties, door slots and weighted spawns on a cell grid.
-// Lists are Qt 5 QLists of separately allocated elements, so a Spawn or Door keeps its
-// address while others are added or removed; the canvas and the spawn inspector rely on it.
+// Its doors and spawns are stable lists, so a Spawn or Door keeps its address while others are
+// added or removed; the canvas and the spawn inspector rely on it.
 struct Room {
     struct Entry {
         quint16 type = 0;
@@ -90,8 +92,8 @@ struct Room {
     quint8 difficulty = 1;
     QString name = QStringLiteral("(null)");
     float weight = 1.0f;
-    QList<Door> doors;
-    QList<Spawn> spawns;
+    StableList<Door> doors;
+    StableList<Spawn> spawns;
     bool changed = false;
 };
 
@@ -135,7 +137,8 @@ public:
     qint32 id = 0;
     QString name;
     QString path;
-    QList<Room> rooms;
+    // Rooms keep their addresses while others come and go: the canvas shows one by address.
+    StableList<Room> rooms;
     bool changed = false;
     RoomListModel* model;
 
@@ -307,7 +310,7 @@ enum SpawnTableRole {
 class RoomListModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    RoomListModel(QList<Room>& rooms, QObject* parent = nullptr);
+    RoomListModel(StableList<Room>& rooms, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -332,7 +335,7 @@ public:
     static QString roomTypeName(quint32 type);
 
 private:
-    QList<Room>& rooms;
+    StableList<Room>& rooms;
 };
 
 // The entries of one spawn as a table of entity and weight; the spawn inspector's model.

@@ -25,7 +25,7 @@ bool sameEntries(const QList<Room::Entry>& a, const QList<Room::Entry>& b) {
     return true;
 }
 
-bool sameDoors(const QList<Room::Door>& a, const QList<Room::Door>& b) {
+bool sameDoors(const StableList<Room::Door>& a, const StableList<Room::Door>& b) {
     if (a.size() != b.size())
         return false;
     for (int i = 0; i < a.size(); ++i) {
@@ -42,23 +42,6 @@ bool sameFields(const Room& a, const Room& b) {
            a.name == b.name && sameBits(a.weight, b.weight) && sameDoors(a.doors, b.doors);
 }
 
-// A copy of the room whose door and spawn lists are its own. Sharing them would let the next
-// write to the original move its elements away from under the canvas and the inspector, which
-// point into them.
-Room detachedCopy(const Room& room) {
-    Room copy = room;
-    copy.doors.detach();
-    copy.spawns.detach();
-    return copy;
-}
-
-Room fieldsOf(const Room& room) {
-    Room fields = room;
-    fields.spawns = QList<Room::Spawn>();
-    fields.doors.detach();
-    return fields;
-}
-
 void setFields(Room& room, const Room& fields) {
     room.shape = fields.shape;
     room.width = fields.width;
@@ -70,7 +53,12 @@ void setFields(Room& room, const Room& fields) {
     room.name = fields.name;
     room.weight = fields.weight;
     room.doors = fields.doors;
-    room.doors.detach();
+}
+
+Room fieldsOf(const Room& room) {
+    Room fields;
+    setFields(fields, room);
+    return fields;
 }
 
 // The spawns of a room by cell; where a file holds two spawns on one cell, the first is the one
@@ -250,9 +238,6 @@ RoomListCommand::RoomListCommand(StageHistory& history, Kind kind, int row, cons
     , row(row)
     , room(room)
     , rowShownWithout(rowShownWithout) {
-    // The room may share its lists with a room of the stage that the canvas points into.
-    this->room.doors.detach();
-    this->room.spawns.detach();
     setText(name);
 }
 
@@ -278,9 +263,6 @@ void RoomListCommand::insert() {
     // The room goes in whole, so that the room list's filter sees it as it is.
     history.changeRoomList([this](RoomListModel& model) { model.insertRoom(row, room); });
     Room& inserted = stage.rooms[row];
-    // The canvas will point into the inserted room; the step keeps its own copy.
-    inserted.doors.detach();
-    inserted.spawns.detach();
     inserted.setChanged(room.hasUnsavedChanges() || history.undoingSavedStep());
     history.host.showRoom(stage, row, true);
 }
@@ -292,7 +274,7 @@ void RoomListCommand::remove() {
     if (!stepFindsRoom(row < stage.rooms.size(), text()))
         return;
     history.host.releaseRooms(stage);
-    room = detachedCopy(stage.rooms.at(row));
+    room = stage.rooms.at(row);
     history.changeRoomList([this](RoomListModel& model) { model.removeRows(row, 1); });
     history.host.showRoom(stage, rowShownWithout, false);
 }
@@ -358,7 +340,7 @@ void RoomStepRecorder::record(const QString& name, int mergeId) {
 }
 
 void RoomStepRecorder::takeSnapshot() {
-    snapshot = room ? detachedCopy(*room) : Room();
+    snapshot = room ? *room : Room();
 }
 
 RoomStepRecorder::Batch::Batch(RoomStepRecorder& recorder, const QString& name)

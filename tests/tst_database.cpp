@@ -10,9 +10,9 @@ using Pairs = QList<QPair<int, int>>;
 
 // A stage file with a room of each type and variant.
 QByteArray roomsXml(const Pairs& typeAndVariant) {
-    QList<Room> rooms;
+    StableList<Room> rooms;
     for (const auto& pair : typeAndVariant)
-        rooms << testRoom(quint32(pair.first), quint32(pair.second), "r");
+        rooms.append(testRoom(quint32(pair.first), quint32(pair.second), "r"));
     return stageXml(rooms);
 }
 

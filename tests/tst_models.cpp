@@ -17,9 +17,9 @@ private slots:
 
 void TestModels::roomRowsAndRoles() {
     DB::roomTypeStrings = QStringList{"Zero", "Normal"};
-    QList<Room> rooms;
+    StableList<Room> rooms;
     for (int i = 0; i < 5; ++i)
-        rooms << testRoom(1, quint32(i), "%1 r");
+        rooms.append(testRoom(1, quint32(i), "%1 r"));
     rooms[4].type = 2;
     rooms[1].setChanged(true);
     RoomListModel model(rooms);

@@ -6,13 +6,13 @@
 namespace {
 
 // Reads rooms back the way the database does: through a stage file in a resources folder.
-QList<Room> readBack(const QByteArray& xml) {
+StableList<Room> readBack(const QByteArray& xml) {
     TestWorkspace workspace;
     workspace.makeResources({{1, "One", "one.xml"}});
     workspace.write("resources/rooms/one.xml", xml);
     WarningRecorder warnings;
     DB db;
-    return db.stages.value(0) ? db.stages[0]->rooms : QList<Room>();
+    return db.stages.value(0) ? db.stages[0]->rooms : StableList<Room>();
 }
 
 Room sampleRoom() {
@@ -75,7 +75,7 @@ void TestXml::shapeDerivation_data() {
 
 void TestXml::shapeDerivation() {
     QFETCH(QByteArray, attributes);
-    const QList<Room> rooms = readBack("<rooms><room " + attributes + "/></rooms>");
+    const StableList<Room> rooms = readBack("<rooms><room " + attributes + "/></rooms>");
     QCOMPARE(rooms.size(), 1);
     QTEST(int(rooms[0].shape), "shape");
 }
@@ -86,7 +86,7 @@ void TestXml::roundTrip() {
     room.type = 4000000000u;
     room.variant = 3000000000u;
     room.weight = 0.1f;
-    const QList<Room> rooms = readBack(stageXml({room}));
+    const StableList<Room> rooms = readBack(stageXml({room}));
     QCOMPARE(rooms.size(), 1);
     compareRooms(rooms[0], room);
     QVERIFY(!rooms[0].hasUnsavedChanges());

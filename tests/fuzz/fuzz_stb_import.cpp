@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         QDir().mkpath(out);
         return new DB;
     }();
-    static const QList<Room> loaded = db->stages.first()->rooms;
+    static const StableList<Room> loaded = db->stages.first()->rooms;
     static const QByteArray loadedXml = DB::stageFileBytes(*db->stages.first());
 
     Stage& stage = *db->stages.first();

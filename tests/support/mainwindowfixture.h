@@ -61,7 +61,7 @@ public:
         writeStage("caves", {testRoom(2, 5, "Dark Shop"), testRoom(1, 7, "Cave Bridge")});
     }
 
-    void writeStage(const QString& stage, const QList<Room>& rooms) const {
+    void writeStage(const QString& stage, const StableList<Room>& rooms) const {
         workspace.write(QStringLiteral("resources/rooms/%1.xml").arg(stage), stageXml(rooms));
     }
     QByteArray readStage(const QString& stage) const {

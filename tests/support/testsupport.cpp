@@ -196,7 +196,7 @@ Room testRoom(quint32 type, quint32 variant, const QString& name, int difficulty
     return room;
 }
 
-QByteArray stageXml(const QList<Room>& rooms) {
+QByteArray stageXml(const StableList<Room>& rooms) {
     Stage stage;
     stage.rooms = rooms;
     return DB::stageFileBytes(stage);

@@ -98,7 +98,7 @@ private:
 };
 
 // A room's doors, as a test table's column.
-using Doors = QList<Room::Door>;
+using Doors = StableList<Room::Door>;
 Q_DECLARE_METATYPE(Doors)
 
 // A room as the stage files of the tests hold it: a full grid for its shape, doors included.
@@ -106,7 +106,7 @@ Room testRoom(quint32 type, quint32 variant, const QString& name, int difficulty
               quint8 shape = RoomShape1x1, float weight = 1.0f, quint32 subtype = 0);
 
 // A stage file holding the rooms, as the editor writes it.
-QByteArray stageXml(const QList<Room>& rooms);
+QByteArray stageXml(const StableList<Room>& rooms);
 
 // Compares every stored field of two rooms, doors and spawns included (not the change flag).
 void compareRooms(const Room& actual, const Room& expected);
