@@ -58,9 +58,9 @@ void TestModels::roomFilterPatterns_data() {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<bool>("matches"); // anywhere in "Normal_3 Boss Arena [2] a.b\d"
     const QList<std::pair<const char*, bool>> rows = {
-        {"BOSS", true},    {"n*3", true},      {"b?ss", true},     {"bo?ss", false},
-        {"[bc]oss", true}, {"[^b]oss", false}, {"[z-a]oss", true}, {"[]x]", true},
-        {"arena [", true}, {"l.3", false},     {"\\d", true},      {"_[0-2]", false},
+        {"BOSS", true},     {"n*3", true},      {"b?ss", true},     {"bo?ss", false},
+        {"[bc]oss", true},  {"[^b]oss", false}, {"[z-a]oss", true}, {"[]x]", true},
+        {"arena [2", true}, {"l.3", false},     {"\\d", true},      {"_[0-2]", false},
     };
     for (const auto& [pattern, matches] : rows)
         QTest::newRow(pattern) << QString(pattern) << matches;
