@@ -21,7 +21,7 @@ int appendCharacterSet(const QString& pattern, int at, QString& expression) {
         return at;
     expression += QLatin1String(negated ? "[^" : "[");
     for (int i = first; i < end; ++i) {
-        QChar c = pattern[i];
+        const QChar c = pattern[i];
         // A range may run either way.
         if (i + 2 < end && pattern[i + 1] == QLatin1Char('-') && pattern[i + 2] < c) {
             appendSetCharacter(pattern[i + 2], expression);
