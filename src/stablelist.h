@@ -112,7 +112,6 @@ public:
     const T& operator[](int i) const { return *elements[size_t(i)]; }
     const T& at(int i) const { return *elements[size_t(i)]; }
     T& last() { return *elements.back(); }
-    const T& last() const { return *elements.back(); }
 
     void append(const T& element) { elements.push_back(create(element)); }
     void append(T&& element) { elements.push_back(create(std::move(element))); }
