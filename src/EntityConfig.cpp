@@ -300,7 +300,9 @@ QImage& EntityConfig::icon(int type, int variant, int subtype) {
     Icon& icon = *found;
     if (!icon.pendingFile.isEmpty()) {
         // A file that does not decode is kept as a null image, so it is read only once.
-        icon.image = QImage(icon.folder + QLatin1Char('/') + icon.pendingFile);
+        // Kept premultiplied, the form the painter blends: drawing a cell then converts nothing.
+        icon.image = QImage(icon.folder + QLatin1Char('/') + icon.pendingFile)
+                         .convertToFormat(QImage::Format_ARGB32_Premultiplied);
         icon.folder.clear();
         icon.pendingFile.clear();
     }
