@@ -929,25 +929,18 @@ bool isWellFormedUtf8(const uchar* bytes, int length) {
         const uchar lead = bytes[i++];
         if (lead < 0x80)
             continue;
+        // How many bytes follow the lead, and the range of the first of them.
         int following;
-        uchar low = 0x80, high = 0xbf; // the range of the byte after the lead
-        if (lead >= 0xc2 && lead <= 0xdf) {
+        if (lead >= 0xc2 && lead <= 0xdf)
             following = 1;
-        } else if (lead >= 0xe0 && lead <= 0xef) {
+        else if (lead >= 0xe0 && lead <= 0xef)
             following = 2;
-            if (lead == 0xe0)
-                low = 0xa0;
-            else if (lead == 0xed)
-                high = 0x9f;
-        } else if (lead >= 0xf0 && lead <= 0xf4) {
+        else if (lead >= 0xf0 && lead <= 0xf4)
             following = 3;
-            if (lead == 0xf0)
-                low = 0x90;
-            else if (lead == 0xf4)
-                high = 0x8f;
-        } else {
+        else
             return false;
-        }
+        const uchar low = lead == 0xe0 ? 0xa0 : lead == 0xf0 ? 0x90 : 0x80;
+        const uchar high = lead == 0xed ? 0x9f : lead == 0xf4 ? 0x8f : 0xbf;
         if (following > length - i || bytes[i] < low || bytes[i] > high)
             return false;
         for (int k = 1; k < following; ++k) {
