@@ -8,6 +8,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -256,6 +257,10 @@ bool Stage::hasUnsavedChanges() const {
     return changed;
 }
 
+const QByteArray& Stage::fileHash() const {
+    return lastFileHash;
+}
+
 void Stage::clearChanged() {
     changed = false;
     for (Room& room : rooms)
@@ -394,15 +399,48 @@ bool DB::spawnInWritableArea(const Room& room, const Room::Spawn& spawn) {
            spawn.y <= int(room.height);
 }
 
-// pugixml takes a folder for a file of enormous size and asks for that much memory, so only
-// what is not a folder is handed to it.
-pugi::xml_parse_result DB::loadXmlFile(pugi::xml_document& doc, const QString& path) {
-    if (QFileInfo(path).isDir()) {
-        pugi::xml_parse_result result;
-        result.status = pugi::status_io_error;
+namespace {
+
+QByteArray contentHash(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+}
+
+// Reads a whole file; the status says why it could not be, as the XML parser would say it.
+pugi::xml_parse_status readWholeFile(const QString& path, QByteArray& bytes) {
+    if (QFileInfo(path).isDir())
+        return pugi::status_io_error;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.exists() ? pugi::status_io_error : pugi::status_file_not_found;
+    bytes = file.readAll();
+    return file.error() == QFileDevice::NoError ? pugi::status_ok : pugi::status_io_error;
+}
+
+// Parses the XML file at path from its bytes, which the document keeps pointing into, and
+// gives the hash of the file's content when hash is set.
+pugi::xml_parse_result parseXmlFile(pugi::xml_document& doc, const QString& path, QByteArray& bytes,
+                                    QByteArray* hash = nullptr) {
+    pugi::xml_parse_result result;
+    result.status = readWholeFile(path, bytes);
+    if (result.status != pugi::status_ok)
         return result;
-    }
-    return doc.load_file(QFile::encodeName(path).constData());
+    if (hash)
+        *hash = contentHash(bytes);
+    return doc.load_buffer_inplace(bytes.data(), size_t(bytes.size()));
+}
+
+} // namespace
+
+pugi::xml_parse_result DB::loadXmlFile(pugi::xml_document& doc, const QString& path) {
+    QByteArray bytes;
+    pugi::xml_parse_result result;
+    result.status = readWholeFile(path, bytes);
+    return result ? doc.load_buffer(bytes.constData(), size_t(bytes.size())) : result;
+}
+
+QByteArray DB::fileContentHash(const QString& path) {
+    QByteArray bytes;
+    return readWholeFile(path, bytes) == pugi::status_ok ? contentHash(bytes) : QByteArray();
 }
 
 // Missing attributes read as the file format's defaults, which differ from a new room's.
@@ -498,9 +536,13 @@ bool DB::saveDocument(const pugi::xml_document& doc, const QString& path) {
 }
 
 QByteArray DB::stageFileBytes(const Stage& stage) {
+    return stageFileBytes(stage.rooms);
+}
+
+QByteArray DB::stageFileBytes(const StableList<Room>& rooms) {
     pugi::xml_document doc;
     pugi::xml_node roomsNode = doc.append_child("rooms");
-    for (const Room& room : stage.rooms)
+    for (const Room& room : rooms)
         append_xml_room(roomsNode, room);
     return documentBytes(doc);
 }
@@ -711,17 +753,27 @@ struct StageFileReading {
     QString failure;
     StableList<Room> rooms;
     std::vector<Renumbering> renumberings;
+    // Of the file's content, when it could be read.
+    QByteArray hash;
 
     void read() {
         if (path.isEmpty())
             return;
+        QByteArray bytes;
         pugi::xml_document doc;
-        const pugi::xml_parse_result result = DB::loadXmlFile(doc, path);
+        const pugi::xml_parse_result result = parseXmlFile(doc, path, bytes, &hash);
         readable = bool(result);
         if (readable)
             readStageRooms(doc, rooms, renumberings);
         else
             failure = QString::fromUtf8(result.description());
+    }
+
+    void logRenumberings() const {
+        for (const Renumbering& renumbering : renumberings) {
+            qDebug() << "duplicate variant" << renumbering.type << renumbering.oldVariant << "->"
+                     << renumbering.newVariant;
+        }
     }
 };
 
@@ -761,14 +813,12 @@ BatchReport DB::loadReport() {
         StageFileReading& reading = readings[size_t(i)];
         qDebug() << "Loading" << (folder + stage->path) << "...";
         stage->fileUnreadable = !reading.readable;
+        stage->lastFileHash = reading.hash;
         if (!reading.readable) {
             report.failures.append({stage->path.toLower(), reading.failure});
             continue;
         }
-        for (const Renumbering& renumbering : reading.renumberings) {
-            qDebug() << "duplicate variant" << renumbering.type << renumbering.oldVariant << "->"
-                     << renumbering.newVariant;
-        }
+        reading.logRenumberings();
         stage->rooms = std::move(reading.rooms);
         qDebug() << stage->rooms.size() << "Rooms loaded.";
     }
@@ -779,13 +829,58 @@ void DB::load() {
     showWarning(loadReport());
 }
 
-namespace {
-
-bool writeStageFile(const Stage& stage, const QString& path) {
-    return writeFileSafely(DB::stageFileBytes(stage), path);
+QString DB::stageFilePath(const Stage& stage) {
+    return roomsFolder() + stage.path.toLower();
 }
 
-} // namespace
+bool DB::readStageFile(const QString& path, StableList<Room>& rooms, QString* reason) {
+    StageFileReading reading;
+    reading.path = path;
+    reading.read();
+    if (!reading.readable) {
+        if (reason)
+            *reason = reading.failure;
+        return false;
+    }
+    reading.logRenumberings();
+    rooms = std::move(reading.rooms);
+    return true;
+}
+
+bool DB::reloadStage(Stage& stage, QString* reason) {
+    StageFileReading reading;
+    reading.path = stagePathInsideFolder(stage.path) ? stageFilePath(stage) : QString();
+    qDebug() << "Reloading" << reading.path << "...";
+    reading.read();
+    if (!reading.readable) {
+        if (reason)
+            *reason = reading.path.isEmpty() ? QString::fromLatin1(stagePathOutsideReason)
+                                             : reading.failure;
+        return false;
+    }
+    reading.logRenumberings();
+    replaceRooms(stage, reading.rooms);
+    stage.lastFileHash = reading.hash;
+    stage.fileUnreadable = false;
+    stage.clearChanged();
+    return true;
+}
+
+void DB::replaceRooms(Stage& stage, StableList<Room>& rooms) {
+    RoomListModel* model = stage.getModel();
+    model->removeRows(0, model->rowCount());
+    stage.rooms.reserve(rooms.size());
+    for (Room& room : rooms) {
+        const int row = model->rowCount();
+        model->insertRows(row, 1);
+        stage.rooms[row] = std::move(room);
+    }
+}
+
+bool DB::writeStageFile(const StableList<Room>& rooms, const QString& path) {
+    return QDir().mkpath(QFileInfo(path).absolutePath()) &&
+           writeFileSafely(stageFileBytes(rooms), path);
+}
 
 BatchReport DB::saveReport() {
     const QString folder = roomsFolder();
@@ -797,10 +892,13 @@ BatchReport DB::saveReport() {
         qDebug() << "saving" << stage->path;
         if (reportedOutside(*stage, stage->path.toLower(), report))
             continue;
-        if (writeStageFile(*stage, folder + stage->path.toLower()))
+        const QByteArray bytes = stageFileBytes(*stage);
+        if (writeFileSafely(bytes, folder + stage->path.toLower())) {
             stage->clearChanged();
-        else
+            stage->lastFileHash = contentHash(bytes);
+        } else {
             report.failures.append({stage->path.toLower(), QString()});
+        }
     }
     return report;
 }
@@ -815,8 +913,7 @@ BatchReport DB::saveUnsavedStagesTo(const QString& folder) {
         if (!stage->hasUnsavedChanges() || reportedOutside(*stage, stage->path.toLower(), report))
             continue;
         // A stage path may name sub-folders of the rooms folder; the copy keeps them.
-        const QString file = folder + QLatin1Char('/') + stage->path.toLower();
-        if (!QDir().mkpath(QFileInfo(file).absolutePath()) || !writeStageFile(*stage, file))
+        if (!writeStageFile(stage->rooms, folder + QLatin1Char('/') + stage->path.toLower()))
             report.failures.append({stage->path.toLower(), QString()});
     }
     return report;
@@ -1294,14 +1391,7 @@ BatchReport DB::importBinaryReport(const QString& folder) {
             report.failures.append({name, reason});
             continue;
         }
-        RoomListModel* model = stage->getModel();
-        model->removeRows(0, model->rowCount());
-        stage->rooms.reserve(rooms.size());
-        for (Room& room : rooms) {
-            const int row = model->rowCount();
-            model->insertRows(row, 1);
-            stage->rooms[row] = std::move(room);
-        }
+        replaceRooms(*stage, rooms);
         stage->setChanged(true);
         stage->fileUnreadable = false;
     }

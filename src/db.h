@@ -133,6 +133,10 @@ public:
     bool hasUnsavedChanges() const;
     void clearChanged();
     int nextRoomVariant(int type, int start);
+    // The hash of the stage file's bytes as the editor last read or wrote them; empty when it
+    // read none (the file was missing or unreadable). A file whose hash differs was changed by
+    // another program.
+    const QByteArray& fileHash() const;
 
     qint32 id = 0;
     QString name;
@@ -147,6 +151,7 @@ private:
     // The stage's XML file could not be read at the last load, so its empty room list says
     // nothing about the stage: exporting it as it is would wipe the game's copy.
     bool fileUnreadable = false;
+    QByteArray lastFileHash;
 };
 
 // Database
@@ -204,6 +209,25 @@ public:
     // usual file name, leaving the change flags alone; reports the stages it could not write.
     BatchReport saveUnsavedStagesTo(const QString& folder);
 
+    // Reads the stage's file again in place of its rooms, as the load reads it; the stage then
+    // holds what the file holds and has no unsaved changes. False with the reason when the file
+    // cannot be read, leaving the stage as it was.
+    bool reloadStage(Stage& stage, QString* reason = nullptr);
+    // Reads the rooms of a stage file as the load does; false with the parser's reason.
+    static bool readStageFile(const QString& path, StableList<Room>& rooms,
+                              QString* reason = nullptr);
+    // Replaces every room of the stage through its room list model, so that the views and the
+    // stage's history hear of it.
+    static void replaceRooms(Stage& stage, StableList<Room>& rooms);
+    // Where the stage's file is read from and written to.
+    static QString stageFilePath(const Stage& stage);
+    // Writes the rooms as a stage file at path, creating its folder; false when it could not be
+    // written.
+    static bool writeStageFile(const StableList<Room>& rooms, const QString& path);
+    // The hash that Stage::fileHash keeps, of a file's content: empty when the file is missing
+    // or cannot be read.
+    static QByteArray fileContentHash(const QString& path);
+
     static void append_xml_room(pugi::xml_node parent, const Room& room);
     // Fills every field of the room from a room element of a stage file parsed by loadXmlFile.
     static void read_xml_room(pugi::xml_node node, Room& room);
@@ -215,6 +239,7 @@ public:
     static bool saveDocument(const pugi::xml_document& doc, const QString& path);
     // The stage's file as a save writes it.
     static QByteArray stageFileBytes(const Stage& stage);
+    static QByteArray stageFileBytes(const StableList<Room>& rooms);
     // Parses an XML file with the default options; a folder is reported as unreadable.
     static pugi::xml_parse_result loadXmlFile(pugi::xml_document& doc, const QString& path);
 
