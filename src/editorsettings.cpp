@@ -14,3 +14,9 @@ ResourcesFolder resourcesFolder() {
         return {g_prefix, true};
     return {resources, false};
 }
+
+int autosaveSeconds() {
+    bool isNumber = false;
+    const int seconds = editorSetting(SettingsKey::AutosaveSeconds).toInt(&isNumber);
+    return isNumber ? qMax(0, seconds) : 30;
+}

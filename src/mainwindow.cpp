@@ -1,10 +1,12 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "autosaver.h"
 #include "db.h"
 #include "editorsettings.h"
 #include "main.h"
 #include "settingsdialog.h"
+#include "stagefilewatcher.h"
 #include "wildcard.h"
 
 #include <QCloseEvent>
@@ -14,6 +16,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -56,7 +59,26 @@ Room* roomAt(const QModelIndex& index) {
 }
 
 QString recoveryMarkerPath() {
-    return g_prefix + QStringLiteral("recovery/last.txt");
+    return recoveryFolder() + QStringLiteral("last.txt");
+}
+
+// Where the stage's file lies below the rooms folder, as the user is told of it.
+QString stageFileName(const Stage& stage) {
+    return stage.path.toLower();
+}
+
+// The row of the room to show after a stage's rooms were replaced: the one shown before when it
+// is still there, by its row or else by its type and variant; otherwise whatever is at its row.
+int rowAfterReplacement(const Stage& stage, int row, quint32 type, quint32 variant) {
+    const auto isShownRoom = [&](const Room& room) {
+        return room.type == type && room.variant == variant;
+    };
+    if (row >= 0 && row < stage.rooms.size() && isShownRoom(stage.rooms.at(row)))
+        return row;
+    const auto same = std::find_if(stage.rooms.begin(), stage.rooms.end(), isShownRoom);
+    if (same != stage.rooms.end())
+        return int(std::distance(stage.rooms.begin(), same));
+    return qMin(row, stage.rooms.size() - 1);
 }
 
 } // namespace
@@ -73,6 +95,8 @@ MainWindow::MainWindow(QWidget* parent)
         QMessageBox::warning(nullptr, title, text);
     });
     db = new DB;
+    startAutosave();
+    watchStageFiles();
 
     stageListModel = new StageListModel(db->stages, this);
     ui->stageListView->setModel(stageListModel);
@@ -93,6 +117,7 @@ MainWindow::MainWindow(QWidget* parent)
     for (int i = 1; i <= 10; ++i)
         ui->entityTabBar->addTab(QString::number(i % 10));
     reportKeptStages();
+    offerRecovery();
 }
 
 MainWindow::~MainWindow() {
@@ -199,6 +224,15 @@ void MainWindow::showCurrentStage() {
     setRoomListModel(roomFilterModel);
     histories->setActiveStack(&history(*stage));
     selectRoom(roomFilterModel->index(0, 0));
+}
+
+void MainWindow::showReplacedRoom(Stage& stage, int row, bool sameRoom, QPoint cell) {
+    releasedRoom = nullptr;
+    ui->roomWidget->setUpdatesEnabled(false);
+    showCurrentStage();
+    showRoom(stage, row, true);
+    if (sameRoom && ui->roomWidget->getRoom())
+        ui->roomWidget->selectCell(cell);
 }
 
 void MainWindow::setRoomListModel(QAbstractItemModel* model) {
@@ -529,6 +563,8 @@ void MainWindow::on_actionImport_from_XML_triggered() {
     db->importBinary(folder);
     for (const QMetaObject::Connection& watch : qAsConst(watches))
         disconnect(watch);
+    for (Stage* imported : qAsConst(db->stages))
+        autosaver->stageChanged(*imported);
     if (replaced)
         showCurrentStage();
     refreshListColours();
@@ -574,6 +610,9 @@ StageHistory& MainWindow::history(Stage& stage) {
     if (!history) {
         history = new StageHistory(stage, *this);
         histories->addStack(history);
+        const auto autosave = [this, history] { autosaver->stageChanged(history->stage); };
+        connect(history, &QUndoStack::indexChanged, history, autosave);
+        connect(history, &QUndoStack::cleanChanged, history, autosave);
     }
     return *history;
 }
@@ -640,14 +679,21 @@ QList<Stage*> MainWindow::unsavedStages() const {
 }
 
 // Every save of stage files goes through here: the stages written are where their histories now
-// count as unchanged. True when every unsaved stage was written.
+// count as unchanged, and lose their autosave copies. A file changed by another program since
+// the editor read or wrote it is asked about before anything is written. True when every
+// unsaved stage was written.
 bool MainWindow::saveStages() {
+    for (Stage* stage : unsavedStages()) {
+        if (fileWatcher->takeUnreportedChange(*stage))
+            askAboutChangedFile(*stage);
+    }
     const QList<Stage*> unsaved = unsavedStages();
     const bool saved = db->save();
     for (Stage* stage : unsaved) {
         auto* history = stage->findChild<StageHistory*>();
         if (history && !stage->hasUnsavedChanges())
             history->setClean();
+        autosaver->stageChanged(*stage);
     }
     return saved;
 }
@@ -704,16 +750,21 @@ void MainWindow::on_actionSettings_triggered() {
 void MainWindow::settingsAccepted() {
     if (!settingsDialog->resourcesChanged) {
         settingsDialog->updateConfig();
+        autosaver->setInterval(autosaveSeconds());
         return;
     }
     if (!saveBeforeReload())
         return;
     settingsDialog->updateConfig();
+    autosaver->setInterval(autosaveSeconds());
+    // The unsaved changes left were given up: their copies go with them.
+    autosaver->removeCopies();
     detachRooms();
     load_entity_config();
     stageListModel->beginStageListReset();
     db->load();
     stageListModel->endStageListReset();
+    fileWatcher->watch(db->stages, DB::cataloguePath());
 }
 
 // False when the user cancelled or a stage could not be saved.
@@ -742,9 +793,10 @@ bool MainWindow::saveBeforeReload() {
 // Quitting
 
 // Quitting asks nothing and leaves the stage files alone; unsaved stages are kept in a
-// recovery folder instead, and the next start says where.
+// recovery folder instead, and the next start says where. Their autosave copies go, unless
+// that failed.
 void MainWindow::on_actionQuit_triggered() {
-    keepUnsavedStages();
+    autosaver->removeCopies(keepUnsavedStages());
     QCoreApplication::exit(0);
 }
 
@@ -754,21 +806,24 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 // The one message quitting may show: the unsaved stages that could not be kept are lost.
-void MainWindow::keepUnsavedStages() {
-    const QString folder =
-        QDir(g_prefix + QStringLiteral("recovery/") +
-             QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")))
-            .absolutePath();
+QStringList MainWindow::keepUnsavedStages() {
     const int unsaved = unsavedStages().size();
+    if (unsaved == 0)
+        return {};
+    const QString folder = makeDatedRecoveryFolder();
     const BatchReport report = db->saveUnsavedStagesTo(folder);
     // The box has no use for the line break that ends the file list.
     if (!report.isEmpty())
         QMessageBox::warning(this, QStringLiteral("Warning"), report.text().chopped(1));
+    QStringList lost;
+    for (const BatchReport::Failure& failure : report.failures)
+        lost << failure.file;
     if (report.failures.size() == unsaved)
-        return;
+        return lost;
     QSaveFile marker(recoveryMarkerPath());
     if (marker.open(QIODevice::WriteOnly) && marker.write(folder.toUtf8()) >= 0)
         marker.commit();
+    return lost;
 }
 
 void MainWindow::reportKeptStages() {
@@ -779,4 +834,179 @@ void MainWindow::reportKeptStages() {
     marker.remove();
     ui->statusBar->showMessage(
         QStringLiteral("Unsaved stages of the last session were kept in %1").arg(folder));
+}
+
+// Unsaved work
+
+void MainWindow::startAutosave() {
+    autosaveFolders = std::make_unique<AutosaveFolders>();
+    autosaver = std::make_unique<Autosaver>(autosaveFolders->path());
+    autosaver->setInterval(autosaveSeconds());
+    connect(autosaver.get(), &Autosaver::copyFailed, this, [this](const QString& file) {
+        ui->statusBar->showMessage(
+            QStringLiteral("Could not autosave to %1").arg(QDir::toNativeSeparators(file)));
+    });
+}
+
+// Copies that no running editor owns are the unsaved work of an editor that crashed or was
+// killed. Whatever the user chooses, they are moved out of the autosave folder, never deleted.
+void MainWindow::offerRecovery() {
+    const QList<AutosaveFolders::Copy> copies = autosaveFolders->orphanedCopies();
+    if (copies.isEmpty())
+        return;
+    QStringList lines;
+    for (const AutosaveFolders::Copy& copy : copies) {
+        lines << QStringLiteral("%1, copied %2")
+                     .arg(copy.stagePath, QLocale().toString(copy.written, QLocale::ShortFormat));
+    }
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Recover Unsaved Work"),
+                    QStringLiteral("An editor on this working folder stopped without quitting. "
+                                   "It left copies of unsaved stages:\n\n%1")
+                        .arg(lines.join(QLatin1Char('\n'))),
+                    QMessageBox::NoButton, this);
+    box.setInformativeText(QStringLiteral(
+        "Recover puts their rooms into the stages, to be saved. Keep for Later leaves the stages "
+        "as they were loaded. Either way the copies are moved to the recovery folder."));
+    QPushButton* recover = box.addButton(QStringLiteral("Recover"), QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("Keep for Later"), QMessageBox::RejectRole);
+    box.setDefaultButton(recover);
+    box.exec();
+    const int recovered = box.clickedButton() == recover ? recoverStages(copies) : 0;
+    refreshListColours();
+    const QString folder = QDir::toNativeSeparators(autosaveFolders->moveOrphanedCopies());
+    ui->statusBar->showMessage(
+        folder.isEmpty() ? QStringLiteral("Could not move the copies of unsaved work out of %1")
+                               .arg(QDir::toNativeSeparators(autosaveFolders->path()))
+        : recovered > 0
+            ? QStringLiteral("Recovered %1 stages; the copies were moved to %2")
+                  .arg(recovered)
+                  .arg(folder)
+            : QStringLiteral("The copies of unsaved work were moved to %1").arg(folder));
+}
+
+// The newest copy of a stage wins; a copy that cannot be read leaves its stage alone.
+int MainWindow::recoverStages(const QList<AutosaveFolders::Copy>& copies) {
+    int recovered = 0;
+    QSet<Stage*> done;
+    for (const AutosaveFolders::Copy& copy : copies) {
+        const auto stage = std::find_if(db->stages.cbegin(), db->stages.cend(), [&](Stage* stage) {
+            return stageFileName(*stage) == copy.stagePath;
+        });
+        StableList<Room> rooms;
+        if (stage == db->stages.cend() || done.contains(*stage) ||
+            !DB::readStageFile(copy.file, rooms))
+            continue;
+        done.insert(*stage);
+        DB::replaceRooms(**stage, rooms);
+        (*stage)->setChanged(true);
+        autosaver->stageChanged(**stage);
+        ++recovered;
+    }
+    return recovered;
+}
+
+// Stage files
+
+void MainWindow::watchStageFiles() {
+    fileWatcher = new StageFileWatcher(this);
+    connect(fileWatcher, &StageFileWatcher::stageFileChanged, this, &MainWindow::stageFileChanged);
+    connect(fileWatcher, &StageFileWatcher::stageFileDeleted, this, &MainWindow::stageFileDeleted);
+    connect(fileWatcher, &StageFileWatcher::catalogueChanged, this, [this](const QString& file) {
+        ui->statusBar->showMessage(
+            QStringLiteral("%1 was changed on disk; the stage list stays as it was loaded")
+                .arg(QDir::toNativeSeparators(file)));
+    });
+    fileWatcher->watch(db->stages, DB::cataloguePath());
+}
+
+// A stage without unsaved changes follows its file; the user decides for any other. An edit
+// still under way counts as a change.
+void MainWindow::stageFileChanged(Stage* stage) {
+    if (askingAboutFile) {
+        filesToAskAbout.append(stage);
+        return;
+    }
+    finishPendingEdits();
+    if (!stage->hasUnsavedChanges()) {
+        if (reloadStage(*stage)) {
+            ui->statusBar->showMessage(
+                QStringLiteral("Reloaded %1: it was changed on disk").arg(stageFileName(*stage)));
+        }
+        return;
+    }
+    askAboutChangedFile(*stage);
+    while (!filesToAskAbout.isEmpty()) {
+        const QPointer<Stage> next = filesToAskAbout.takeFirst();
+        if (next)
+            stageFileChanged(next);
+    }
+}
+
+void MainWindow::askAboutChangedFile(Stage& stage) {
+    askingAboutFile = true;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("File Changed on Disk"),
+                    QStringLiteral("%1 was changed by another program.").arg(stageFileName(stage)),
+                    QMessageBox::NoButton, this);
+    box.setInformativeText(
+        QStringLiteral("Reload shows the file as it is now and keeps your version in the "
+                       "recovery folder. Keep Mine keeps your version, and Save writes it."));
+    QPushButton* reload = box.addButton(QStringLiteral("Reload"), QMessageBox::AcceptRole);
+    box.setDefaultButton(box.addButton(QStringLiteral("Keep Mine"), QMessageBox::RejectRole));
+    box.exec();
+    askingAboutFile = false;
+    if (box.clickedButton() == reload)
+        reloadKeepingMine(stage);
+}
+
+// The editor's version is only given up once it is kept.
+void MainWindow::reloadKeepingMine(Stage& stage) {
+    const QString folder = makeDatedRecoveryFolder();
+    if (!DB::writeStageFile(stage.rooms, folder + QLatin1Char('/') + stageFileName(stage))) {
+        ui->statusBar->showMessage(
+            QStringLiteral("Did not reload %1: could not keep your version in %2")
+                .arg(stageFileName(stage), QDir::toNativeSeparators(folder)));
+        return;
+    }
+    if (reloadStage(stage)) {
+        ui->statusBar->showMessage(
+            QStringLiteral("Reloaded %1; your version was kept in %2")
+                .arg(stageFileName(stage), QDir::toNativeSeparators(folder)));
+    }
+}
+
+// The stage's history starts anew from the file. The room shown stays shown when it is still
+// there.
+bool MainWindow::reloadStage(Stage& stage) {
+    const bool shown = &stage == currentStage();
+    const Room* room = shown ? ui->roomWidget->getRoom() : nullptr;
+    const int row = room ? stageRoomRow(stage, room) : 0;
+    const quint32 type = room ? room->type : 0;
+    const quint32 variant = room ? room->variant : 0;
+    const QPoint cell = ui->roomWidget->getSelectedCell();
+    if (shown)
+        detachRooms();
+    QString reason;
+    const bool reloaded = db->reloadStage(stage, &reason);
+    if (reloaded) {
+        history(stage).clear();
+        autosaver->stageChanged(stage);
+    } else {
+        ui->statusBar->showMessage(
+            QStringLiteral("Could not reload %1 (%2)").arg(stageFileName(stage), reason));
+    }
+    if (shown) {
+        const int shownRow = rowAfterReplacement(stage, row, type, variant);
+        const bool sameRoom = room && shownRow >= 0 && stage.rooms.at(shownRow).type == type &&
+                              stage.rooms.at(shownRow).variant == variant;
+        showReplacedRoom(stage, shownRow, sameRoom, cell);
+    }
+    refreshListColours();
+    return reloaded;
+}
+
+void MainWindow::stageFileDeleted(Stage* stage) {
+    history(*stage).resetClean();
+    refreshListColours();
+    ui->statusBar->showMessage(QStringLiteral("%1 was deleted on disk; Save writes the stage back")
+                                   .arg(stageFileName(*stage)));
 }

@@ -1,11 +1,16 @@
 #pragma once
 
 #include "EntityConfig.h"
+#include "autosavefolders.h"
 #include "roomwidget.h"
 #include "undocommands.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
+#include <memory>
+
+class Autosaver;
 class DB;
 class QAbstractItemModel;
 class QAction;
@@ -16,6 +21,7 @@ class QSortFilterProxyModel;
 class QUndoGroup;
 class SettingsDialog;
 class Stage;
+class StageFileWatcher;
 class StageListModel;
 
 namespace Ui {
@@ -25,7 +31,9 @@ class MainWindow;
 // The editor's window: stage and room lists, canvas, spawn inspector, property editors,
 // entity strips and menus. It keeps the canvas, the inspector and the room list pointing at
 // rooms that exist: whatever frees rooms or stages first moves them elsewhere. Every change
-// to a stage is a step of that stage's undo history.
+// to a stage is a step of that stage's undo history. Unsaved work is autosaved and offered back
+// after a crash, and stage files changed by other programs are reloaded, or asked about when
+// the editor has changes of its own.
 class MainWindow : public QMainWindow, public SpawnInspector, public StepHost {
     Q_OBJECT
 public:
@@ -84,6 +92,9 @@ private:
                           bool undo);
 
     void showCurrentStage();
+    // Shows the stage's room at that row after its rooms were replaced, revealing it when the
+    // filter hides it; the cell stays selected when the room is the one shown before.
+    void showReplacedRoom(Stage& stage, int row, bool sameRoom, QPoint cell);
     void setRoomListModel(QAbstractItemModel* model);
     void selectRoom(const QModelIndex& index);
     void showOnCanvas(Room* room);
@@ -105,8 +116,20 @@ private:
     bool saveBeforeReload();
     void startPreview(const QString& executable, const QString& workingDirectory, int stageId);
 
-    void keepUnsavedStages();
+    // The stage files whose unsaved changes could not be kept.
+    QStringList keepUnsavedStages();
     void reportKeptStages();
+
+    void startAutosave();
+    void offerRecovery();
+    // The number of stages that took their rooms from the copies.
+    int recoverStages(const QList<AutosaveFolders::Copy>& copies);
+    void watchStageFiles();
+    void stageFileChanged(Stage* stage);
+    void stageFileDeleted(Stage* stage);
+    void askAboutChangedFile(Stage& stage);
+    void reloadKeepingMine(Stage& stage);
+    bool reloadStage(Stage& stage);
 
     Ui::MainWindow* ui;
     DB* db;
@@ -120,4 +143,11 @@ private:
     // The room and cell shown before a step let go of them, to select the cell again.
     Room* releasedRoom = nullptr;
     QPoint releasedCell;
+    // The autosave copies go before the lock on their folder.
+    std::unique_ptr<AutosaveFolders> autosaveFolders;
+    std::unique_ptr<Autosaver> autosaver;
+    StageFileWatcher* fileWatcher;
+    // Changed files wait while the user is asked about another.
+    bool askingAboutFile = false;
+    QList<QPointer<Stage>> filesToAskAbout;
 };

@@ -15,6 +15,7 @@ SettingsDialog::SettingsDialog(QWidget* parent)
     ui->executableLineEdit->setText(editorSetting(SettingsKey::GameExecutable));
     ui->pathLineEdit->setText(editorSetting(SettingsKey::GamePath));
     ui->resourcesLineEdit->setText(editorSetting(SettingsKey::ResourcesPath));
+    ui->autosaveSpinBox->setValue(autosaveSeconds());
 }
 
 SettingsDialog::~SettingsDialog() {
@@ -25,6 +26,7 @@ void SettingsDialog::updateConfig() {
     g_settings->setValue(SettingsKey::GameExecutable, ui->executableLineEdit->text());
     g_settings->setValue(SettingsKey::GamePath, ui->pathLineEdit->text());
     g_settings->setValue(SettingsKey::ResourcesPath, ui->resourcesLineEdit->text());
+    g_settings->setValue(SettingsKey::AutosaveSeconds, ui->autosaveSpinBox->value());
     // Written at once: the editor only writes its settings on a clean exit otherwise.
     g_settings->sync();
     resourcesChanged = false;

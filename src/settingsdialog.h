@@ -8,8 +8,8 @@ namespace Ui {
 class SettingsDialog;
 }
 
-// Edits the resources folder and the game's executable and working directory; the fields are
-// read from the settings once, and stored back only by updateConfig.
+// Edits the resources folder, the game's executable and working directory, and the autosave
+// interval; the fields are read from the settings once, and stored back only by updateConfig.
 class SettingsDialog : public QDialog {
     Q_OBJECT
 public:

@@ -117,6 +117,7 @@ private slots:
         QFETCH(QString, kept);
         const bool blocked = stage >= 0 && kept.isEmpty();
         EditorFixture fixture;
+        g_settings->setValue(SettingsKey::AutosaveSeconds, 1);
         if (blocked)
             fixture.workspace.write("recovery", "in the way");
         fixture.open(true);
@@ -124,6 +125,8 @@ private slots:
         if (stage >= 0) {
             fixture.chooseStage(stage);
             fixture.setName("Unsaved Room");
+            // The autosave copy of the stage goes when its work is kept.
+            QTRY_VERIFY(blocked || fixture.workspace.read("recovery/autosave/" + kept).size());
         }
         // Running the application's own loop also clears the quit request for later tests.
         QTimer::singleShot(0, [&] {
@@ -141,7 +144,10 @@ private slots:
         QVERIFY(!blocked || fixture.answerer->texts().at(0).endsWith(":\nbasement.xml"));
         const QString recovery = QDir(fixture.workspace.filePath("recovery")).absolutePath();
         const QString folder = QString::fromUtf8(fixture.workspace.read("recovery/last.txt"));
-        QCOMPARE(QDir(recovery).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot), kept.isEmpty());
+        const QStringList written =
+            QDir(recovery).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        QCOMPARE(written.filter(QRegularExpression("^(?!autosave)")).isEmpty(), kept.isEmpty());
+        QVERIFY(QDir(recovery + "/autosave").isEmpty());
         if (kept.isEmpty())
             return;
         QVERIFY(folder.startsWith(recovery + '/'));
