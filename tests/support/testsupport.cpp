@@ -112,6 +112,16 @@ ModalAnswerer::Answer ModalAnswerer::choosePath(const QString& path, int standar
     };
 }
 
+ModalAnswerer::Answer ModalAnswerer::pressing(const QString& buttonText) {
+    return [=](QWidget* dialog) {
+        const QList<QPushButton*> buttons = dialog->findChildren<QPushButton*>();
+        for (QPushButton* button : buttons) {
+            if (button->text() == buttonText)
+                button->click();
+        }
+    };
+}
+
 void ModalAnswerer::poll() {
     if (QWidget* dialog = QApplication::activeModalWidget()) {
         const auto* box = qobject_cast<QMessageBox*>(dialog);

@@ -62,6 +62,8 @@ public:
     // The folder or file in a QFileDialog, then that button (or the default one) in every
     // message box.
     static Answer choosePath(const QString& path, int standardButton = 0);
+    // The button with that text in every message box.
+    static Answer pressing(const QString& buttonText);
 
 private:
     void poll();
