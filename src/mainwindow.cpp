@@ -517,15 +517,21 @@ void MainWindow::on_removeEntriesButton_clicked() {
 
 // Files
 
+// What the save told while it asked about files changed on disk stays in the status bar.
 void MainWindow::on_actionSave_triggered() {
+    const QString before = ui->statusBar->currentMessage();
     saveStages();
+    const QString told = ui->statusBar->currentMessage();
     const QString palette = g_prefix + QStringLiteral("palette.ini");
     const bool paletteSaved = ui->entityPaletteWidget->savePalette(palette);
     refreshListColours();
-    ui->statusBar->showMessage(
+    QString message =
         paletteSaved ? QStringLiteral("Saved!")
                      : QStringLiteral("Could not save the palette to %1.")
-                           .arg(QDir::toNativeSeparators(QFileInfo(palette).absoluteFilePath())));
+                           .arg(QDir::toNativeSeparators(QFileInfo(palette).absoluteFilePath()));
+    if (told != before)
+        message += QLatin1Char(' ') + told;
+    ui->statusBar->showMessage(message);
 }
 
 void MainWindow::refreshListColours() {
@@ -856,8 +862,10 @@ void MainWindow::offerRecovery() {
         return;
     QStringList lines;
     for (const AutosaveFolders::Copy& copy : copies) {
-        lines << QStringLiteral("%1, copied %2")
-                     .arg(copy.stagePath, QLocale().toString(copy.written, QLocale::ShortFormat));
+        const Stage* stage = stageOfFile(copy.stagePath);
+        lines << QStringLiteral("%1%2, copied %3")
+                     .arg(stage ? stage->name + QStringLiteral(": ") : QString(), copy.stagePath,
+                          QLocale().toString(copy.written, QLocale::ShortFormat));
     }
     QMessageBox box(QMessageBox::Question, QStringLiteral("Recover Unsaved Work"),
                     QStringLiteral("An editor on this working folder stopped without quitting. "
@@ -878,9 +886,9 @@ void MainWindow::offerRecovery() {
         folder.isEmpty() ? QStringLiteral("Could not move the copies of unsaved work out of %1")
                                .arg(QDir::toNativeSeparators(autosaveFolders->path()))
         : recovered > 0
-            ? QStringLiteral("Recovered %1 stages; the copies were moved to %2")
+            ? QStringLiteral("Recovered %1 %2; the copies were moved to %3")
                   .arg(recovered)
-                  .arg(folder)
+                  .arg(recovered == 1 ? QStringLiteral("stage") : QStringLiteral("stages"), folder)
             : QStringLiteral("The copies of unsaved work were moved to %1").arg(folder));
 }
 
@@ -889,20 +897,24 @@ int MainWindow::recoverStages(const QList<AutosaveFolders::Copy>& copies) {
     int recovered = 0;
     QSet<Stage*> done;
     for (const AutosaveFolders::Copy& copy : copies) {
-        const auto stage = std::find_if(db->stages.cbegin(), db->stages.cend(), [&](Stage* stage) {
-            return stageFileName(*stage) == copy.stagePath;
-        });
+        Stage* stage = stageOfFile(copy.stagePath);
         StableList<Room> rooms;
-        if (stage == db->stages.cend() || done.contains(*stage) ||
-            !DB::readStageFile(copy.file, rooms))
+        if (!stage || done.contains(stage) || !DB::readStageFile(copy.file, rooms))
             continue;
-        done.insert(*stage);
-        DB::replaceRooms(**stage, rooms);
-        (*stage)->setChanged(true);
-        autosaver->stageChanged(**stage);
+        done.insert(stage);
+        DB::replaceRooms(*stage, rooms);
+        stage->setChanged(true);
+        autosaver->stageChanged(*stage);
         ++recovered;
     }
     return recovered;
+}
+
+Stage* MainWindow::stageOfFile(const QString& file) const {
+    const auto stage =
+        std::find_if(db->stages.cbegin(), db->stages.cend(),
+                     [&](const Stage* stage) { return stageFileName(*stage) == file; });
+    return stage == db->stages.cend() ? nullptr : *stage;
 }
 
 // Stage files

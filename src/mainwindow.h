@@ -124,6 +124,8 @@ private:
     void offerRecovery();
     // The number of stages that took their rooms from the copies.
     int recoverStages(const QList<AutosaveFolders::Copy>& copies);
+    // The stage whose file has that name below the rooms folder, if any.
+    Stage* stageOfFile(const QString& file) const;
     void watchStageFiles();
     void stageFileChanged(Stage* stage);
     void stageFileDeleted(Stage* stage);

@@ -1,3 +1,4 @@
+#include "autosaver.h"
 #include "db.h"
 #include "main.h"
 #include "testsupport.h"
@@ -36,6 +37,7 @@ private slots:
     void stagePathInsideFolder_data();
     void stagePathInsideFolder();
     void saveAndRecoveryWriteOnlyChangedStages();
+    void autosaveCopiesTheStageAsItWas();
     void fixRoom();
 };
 
@@ -187,6 +189,30 @@ void TestDatabase::saveAndRecoveryWriteOnlyChangedStages() {
              QString("Could not write the following files in %1/rooms/:\ns.xml\n%2")
                  .arg(workspace.resourcesPath(), outside));
     QVERIFY(db->stages[0]->hasUnsavedChanges());
+}
+
+// The stage goes on changing on the main thread while its copy is written on the autosave
+// thread; the copy holds the stage as it was asked for.
+void TestDatabase::autosaveCopiesTheStageAsItWas() {
+    TestWorkspace workspace;
+    workspace.makeResources({{1, "Deep", "sub/Deep.xml"}});
+    StableList<Room> rooms;
+    for (quint32 variant = 0; variant < 200; ++variant)
+        rooms.append(testRoom(1, variant, "Room"));
+    workspace.write("resources/rooms/sub/deep.xml", stageXml(rooms));
+    DB db;
+    Stage& stage = *db.stages.at(0);
+    stage.setChanged(true);
+    const QByteArray asked = DB::stageFileBytes(stage);
+    Autosaver autosaver(workspace.filePath("autosave"));
+    autosaver.stageChanged(stage);
+    autosaver.writeChangedStages();
+    for (Room& room : stage.rooms) {
+        room.name += " changed";
+        room.getSpawn(1, 1).entries.append(Room::Entry{5, 10, 0, 1.0f});
+    }
+    autosaver.removeCopies({"sub/deep.xml"});
+    QCOMPARE(workspace.read("autosave/sub/deep.xml"), asked);
 }
 
 // Shops lose the number at the end of their names; doors next to a spawn of an entity that is

@@ -1,6 +1,6 @@
 #include "db.h"
 #include "main.h"
-#include "testsupport.h"
+#include "mainwindowfixture.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,6 +18,7 @@ private slots:
     void usageErrors();
     void exportStbWritesWhatTheEditorWrites();
     void importStbLeavesADamagedStageAlone();
+    void editorFollowsExportAndImport();
 };
 
 namespace {
@@ -224,6 +225,27 @@ void TestQuorleCli::importStbLeavesADamagedStageAlone() {
     QCOMPARE(workspace.read("resources/rooms/a.xml"), stage);
     QCOMPARE(workspace.read("v.xml"), stage);
     QVERIFY(workspace.read("resources/rooms/sub/b.xml").contains("name=\"Good\""));
+}
+
+// Both commands run beside the editor. The stage files an import writes are reloaded where
+// the editor has no changes of its own, and asked about where it has.
+void TestQuorleCli::editorFollowsExportAndImport() {
+    EditorFixture fixture;
+    fixture.openAt(0);
+    const QString resources = fixture.workspace.resourcesPath();
+    QCOMPARE(runCli({"export-stb", "--resources", resources, "stb"}).exitCode, 0);
+    fixture.writeStage("basement", {testRoom(1, 0, "Other")});
+    fixture.writeStage("caves", {testRoom(1, 0, "Other")});
+    QTRY_COMPARE(fixture.statusText(), "Reloaded caves.xml: it was changed on disk");
+    QCOMPARE(fixture.visibleRoomTexts(), {"Normal_0 Other"});
+    fixture.setName("Mine");
+
+    QCOMPARE(runCli({"import-stb", "--resources", resources, "stb"}).exitCode, 0);
+    QTRY_COMPARE(fixture.answerer->texts(),
+                 QStringList(QStringLiteral("basement.xml was changed by another program.")));
+    QCOMPARE(fixture.visibleRoomTexts(), {"Normal_0 Mine"});
+    fixture.chooseStage(1);
+    QCOMPARE(fixture.visibleRoomTexts(), (QStringList{"Shop_5 Dark Shop", "Normal_7 Cave Bridge"}));
 }
 
 QTEST_MAIN(TestQuorleCli)
