@@ -405,7 +405,8 @@ QByteArray contentHash(const QByteArray& bytes) {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
 }
 
-// Reads a whole file; the status says why it could not be, as the XML parser would say it.
+// Reads a whole file; the status says why it could not be, as the XML parser would say it. A
+// folder is no file to read.
 pugi::xml_parse_status readWholeFile(const QString& path, QByteArray& bytes) {
     if (QFileInfo(path).isDir())
         return pugi::status_io_error;

@@ -230,7 +230,7 @@ void MainWindow::showReplacedRoom(Stage& stage, int row, bool sameRoom, QPoint c
     releasedRoom = nullptr;
     ui->roomWidget->setUpdatesEnabled(false);
     showCurrentStage();
-    showRoom(stage, row, true);
+    showRoom(stage, row, sameRoom);
     if (sameRoom && ui->roomWidget->getRoom())
         ui->roomWidget->selectCell(cell);
 }
@@ -947,11 +947,6 @@ void MainWindow::stageFileChanged(Stage* stage) {
         return;
     }
     askAboutChangedFile(*stage);
-    while (!filesToAskAbout.isEmpty()) {
-        const QPointer<Stage> next = filesToAskAbout.takeFirst();
-        if (next)
-            stageFileChanged(next);
-    }
 }
 
 void MainWindow::askAboutChangedFile(Stage& stage) {
@@ -968,6 +963,11 @@ void MainWindow::askAboutChangedFile(Stage& stage) {
     askingAboutFile = false;
     if (box.clickedButton() == reload)
         reloadKeepingMine(stage);
+    while (!filesToAskAbout.isEmpty()) {
+        const QPointer<Stage> next = filesToAskAbout.takeFirst();
+        if (next)
+            stageFileChanged(next);
+    }
 }
 
 // The editor's version is only given up once it is kept.

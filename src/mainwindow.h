@@ -92,8 +92,8 @@ private:
                           bool undo);
 
     void showCurrentStage();
-    // Shows the stage's room at that row after its rooms were replaced, revealing it when the
-    // filter hides it; the cell stays selected when the room is the one shown before.
+    // Shows the stage's room at that row after its rooms were replaced. The room shown before
+    // keeps its cell selected, and is revealed when the filter hides it.
     void showReplacedRoom(Stage& stage, int row, bool sameRoom, QPoint cell);
     void setRoomListModel(QAbstractItemModel* model);
     void selectRoom(const QModelIndex& index);
