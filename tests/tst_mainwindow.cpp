@@ -371,6 +371,9 @@ private slots:
         const QString caves = fixture.workspace.filePath("resources/rooms/caves.xml");
         if (failing && QFile::remove(caves))
             QDir().mkpath(caves);
+        auto* autosave = dialog->findChild<QSpinBox*>("autosaveSpinBox");
+        QCOMPARE(autosave->value(), 30);
+        autosave->setValue(5);
         fixture.answerWith(ModalAnswerer::choosePath(other, button));
         dialog->accept();
         QCOMPARE(fixture.answerer->texts().value(0),
@@ -394,6 +397,7 @@ private slots:
              {SettingsKey::GameExecutable, SettingsKey::GamePath, SettingsKey::ResourcesPath})
             stored << onDisk.value(key).toString();
         QCOMPARE(stored, fields());
+        QCOMPARE(onDisk.value(SettingsKey::AutosaveSeconds).toInt(), 5);
         QCOMPARE(fixture.stageList()->model()->rowCount(), missing ? 2 : 1);
         QCOMPARE(fixture.stageList()->currentIndex().row(), -1);
         QCOMPARE(fixture.window->windowTitle(), "Quorle Room Editor - " + other);
