@@ -1000,7 +1000,10 @@ bool MainWindow::reloadStage(Stage& stage) {
     QString reason;
     const bool reloaded = db->reloadStage(stage, &reason);
     if (reloaded) {
-        history(stage).clear();
+        // Replacing the rooms may have emptied the history already, without making it clean.
+        StageHistory& steps = history(stage);
+        steps.clear();
+        steps.setClean();
         autosaver->stageChanged(stage);
     } else {
         ui->statusBar->showMessage(

@@ -135,9 +135,13 @@ private slots:
         fixture.trigger("actionSave");
         // The watch sees the save replace the file, and must go on watching the new one.
         QTest::qWait(400);
-        const QByteArray theirs =
-            change == "same" ? fixture.readStage("basement")
-                             : stageXml({testRoom(1, 9, "New"), testRoom(2, 4, "Their Shop")});
+        // Written in place, the file keeps its size; renamed over, the shown room moves down.
+        QByteArray theirs = fixture.readStage("basement");
+        if (change == "write")
+            theirs.replace("Saved Shop", "Their Shop");
+        else if (change == "rename")
+            theirs = stageXml(
+                {testRoom(1, 9, "New"), testRoom(2, 4, "Their Shop"), testRoom(1, 5, "Other")});
         fixture.workspace.write(change == "rename" ? "resources/rooms/basement.new"
                                                    : "resources/rooms/basement.xml",
                                 theirs);
@@ -155,6 +159,10 @@ private slots:
         QCOMPARE(fixture.answerer->seen().size(), 0);
         QCOMPARE(fixture.shown()->name, reloaded ? "Their Shop" : "Saved Shop");
         QCOMPARE(fixture.widget<QAction>("actionUndo")->isEnabled(), !reloaded);
+        QVERIFY(!fixture.stageMarkedChanged(0));
+        // Undone, an edit leaves the stage as it was reloaded or saved.
+        fixture.setName("Edited");
+        fixture.trigger("actionUndo");
         QVERIFY(!fixture.stageMarkedChanged(0));
     }
 
@@ -252,6 +260,7 @@ private slots:
         QCOMPARE(fixture.answerer->seen().size(), 1);
         QCOMPARE(fixture.answerer->seen().at(0).title, "Recover Unsaved Work");
         QCOMPARE(fixture.shown()->name, shown);
+        QCOMPARE(fixture.stageMarkedChanged(0), answer == "Recover");
         status += " moved to ";
         QVERIFY2(fixture.statusText().startsWith(status), qPrintable(fixture.statusText()));
         const QString moved = QDir(fixture.workspace.path())
