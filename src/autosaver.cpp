@@ -8,10 +8,25 @@
 
 #include <memory>
 
+namespace {
+
+// A copy of the rooms that shares no text or entry list with them, so that the autosave thread
+// reads memory that the main thread neither writes nor frees while the stage goes on changing.
+std::shared_ptr<const StableList<Room>> unsharedCopy(const StableList<Room>& rooms) {
+    auto copy = std::make_shared<StableList<Room>>(rooms);
+    for (Room& room : *copy) {
+        room.name = QString(room.name.constData(), room.name.size());
+        for (Room::Spawn& spawn : room.spawns)
+            spawn.entries = QList<Room::Entry>(spawn.entries.cbegin(), spawn.entries.cend());
+    }
+    return copy;
+}
+
+} // namespace
+
 Autosaver::Autosaver(const QString& folder, QObject* parent)
     : QObject(parent)
     , folder(folder) {
-    writer.setMaxThreadCount(1);
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, this, &Autosaver::writeChangedStages);
 }
@@ -57,10 +72,9 @@ void Autosaver::writeChangedStages() {
             continue;
         const QString copy = copyPath(*stage);
         copies.insert(copy);
-        // The copy of the rooms shares their texts and entries with the stage until the stage
-        // changes them, so taking it costs little; the file is built from it on the writer.
-        auto rooms = std::make_shared<const StableList<Room>>(stage->rooms);
-        writer.start([this, rooms, copy] {
+        // The file is built from the copy on the writer.
+        const auto rooms = unsharedCopy(stage->rooms);
+        writer.run([this, rooms, copy] {
             if (!DB::writeStageFile(*rooms, copy)) {
                 QMetaObject::invokeMethod(
                     this, [this, copy] { emit copyFailed(copy); }, Qt::QueuedConnection);
@@ -73,7 +87,7 @@ void Autosaver::writeChangedStages() {
 void Autosaver::removeCopy(const QString& file) {
     copies.remove(file);
     const QString top = QDir(folder).absolutePath();
-    writer.start([file, top] {
+    writer.run([file, top] {
         QFile::remove(file);
         // The sub-folders a stage path named go with the last copy in them.
         QString parent = QFileInfo(file).absolutePath();

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "serialworker.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QThreadPool>
 #include <QTimer>
 
 class Stage;
@@ -44,7 +45,7 @@ private:
     int intervalMs = 0;
     QTimer timer;
     // One thread, so that the writes and removals of one copy happen in the order asked for.
-    QThreadPool writer;
+    SerialWorker writer;
     QList<QPointer<Stage>> changedStages;
     // The copies this editor made and has not removed.
     QSet<QString> copies;
