@@ -46,7 +46,7 @@ void Autosaver::setInterval(int seconds) {
 QString Autosaver::copyPath(const Stage& stage) const {
     if (folder.isEmpty() || !DB::stagePathInsideFolder(stage.path))
         return QString();
-    return QDir::cleanPath(folder + QLatin1Char('/') + stage.path.toLower());
+    return DB::stageCopyPath(folder, stage);
 }
 
 void Autosaver::stageChanged(Stage& stage) {

@@ -782,6 +782,19 @@ struct StageFileReading {
                      << renumbering.newVariant;
         }
     }
+
+    // Reads the file for a single stage, outside a load: true with its renumberings logged,
+    // or false with the reason.
+    bool readAlone(QString* reason) {
+        read();
+        if (!readable) {
+            if (reason)
+                *reason = failure;
+            return false;
+        }
+        logRenumberings();
+        return true;
+    }
 };
 
 } // namespace
@@ -840,32 +853,28 @@ QString DB::stageFilePath(const Stage& stage) {
     return roomsFolder() + stage.path.toLower();
 }
 
+QString DB::stageCopyPath(const QString& folder, const Stage& stage) {
+    return QDir::cleanPath(folder + QLatin1Char('/') + stage.path.toLower());
+}
+
 bool DB::readStageFile(const QString& path, StableList<Room>& rooms, QString* reason) {
     StageFileReading reading;
     reading.path = path;
-    reading.read();
-    if (!reading.readable) {
-        if (reason)
-            *reason = reading.failure;
+    if (!reading.readAlone(reason))
         return false;
-    }
-    reading.logRenumberings();
     rooms = std::move(reading.rooms);
     return true;
 }
 
 bool DB::reloadStage(Stage& stage, QString* reason) {
     StageFileReading reading;
-    reading.path = stagePathInsideFolder(stage.path) ? stageFilePath(stage) : QString();
+    if (stagePathInsideFolder(stage.path))
+        reading.path = stageFilePath(stage);
+    else
+        reading.failure = QString::fromLatin1(stagePathOutsideReason);
     qDebug() << "Reloading" << reading.path << "...";
-    reading.read();
-    if (!reading.readable) {
-        if (reason)
-            *reason = reading.path.isEmpty() ? QString::fromLatin1(stagePathOutsideReason)
-                                             : reading.failure;
+    if (!reading.readAlone(reason))
         return false;
-    }
-    reading.logRenumberings();
     replaceRooms(stage, reading.rooms);
     stage.lastFileHash = reading.hash;
     stage.fileUnreadable = false;
@@ -919,8 +928,7 @@ BatchReport DB::saveUnsavedStagesTo(const QString& folder) {
     for (const Stage* stage : qAsConst(stages)) {
         if (!stage->hasUnsavedChanges() || reportedOutside(*stage, stage->path.toLower(), report))
             continue;
-        // A stage path may name sub-folders of the rooms folder; the copy keeps them.
-        if (!writeStageFile(stage->rooms, folder + QLatin1Char('/') + stage->path.toLower()))
+        if (!writeStageFile(stage->rooms, stageCopyPath(folder, *stage)))
             report.failures.append({stage->path.toLower(), QString()});
     }
     return report;

@@ -221,6 +221,9 @@ public:
     static void replaceRooms(Stage& stage, StableList<Room>& rooms);
     // Where the stage's file is read from and written to.
     static QString stageFilePath(const Stage& stage);
+    // Where a copy of the stage's file goes below folder (recovery and autosave copies): its
+    // path in lower case, so that a stage in a sub-folder of the rooms folder keeps it.
+    static QString stageCopyPath(const QString& folder, const Stage& stage);
     // Writes the rooms as a stage file at path, creating its folder; false when it could not be
     // written.
     static bool writeStageFile(const StableList<Room>& rooms, const QString& path);

@@ -217,22 +217,26 @@ void MainWindow::stageListView_rowChanged(const QModelIndex&, const QModelIndex&
 }
 
 void MainWindow::showCurrentStage() {
-    Stage* stage = currentStage();
-    if (!stage)
-        return;
-    roomFilterModel->setSourceModel(stage->getModel());
-    setRoomListModel(roomFilterModel);
-    histories->setActiveStack(&history(*stage));
-    selectRoom(roomFilterModel->index(0, 0));
+    if (Stage* stage = currentStage()) {
+        attachStage(*stage);
+        selectRoom(roomFilterModel->index(0, 0));
+    }
 }
 
+// The room list and the undo actions follow the stage.
+void MainWindow::attachStage(Stage& stage) {
+    roomFilterModel->setSourceModel(stage.getModel());
+    setRoomListModel(roomFilterModel);
+    histories->setActiveStack(&history(stage));
+}
+
+// Shown as after a step: showRoom selects the cell again in the room released for it.
 void MainWindow::showReplacedRoom(Stage& stage, int row, bool sameRoom, QPoint cell) {
-    releasedRoom = nullptr;
+    releasedRoom = sameRoom ? &stage.rooms[row] : nullptr;
+    releasedCell = cell;
     ui->roomWidget->setUpdatesEnabled(false);
-    showCurrentStage();
+    attachStage(stage);
     showRoom(stage, row, sameRoom);
-    if (sameRoom && ui->roomWidget->getRoom())
-        ui->roomWidget->selectCell(cell);
 }
 
 void MainWindow::setRoomListModel(QAbstractItemModel* model) {
@@ -973,7 +977,7 @@ void MainWindow::askAboutChangedFile(Stage& stage) {
 // The editor's version is only given up once it is kept.
 void MainWindow::reloadKeepingMine(Stage& stage) {
     const QString folder = makeDatedRecoveryFolder();
-    if (!DB::writeStageFile(stage.rooms, folder + QLatin1Char('/') + stageFileName(stage))) {
+    if (!DB::writeStageFile(stage.rooms, DB::stageCopyPath(folder, stage))) {
         ui->statusBar->showMessage(
             QStringLiteral("Did not reload %1: could not keep your version in %2")
                 .arg(stageFileName(stage), QDir::toNativeSeparators(folder)));

@@ -92,6 +92,7 @@ private:
                           bool undo);
 
     void showCurrentStage();
+    void attachStage(Stage& stage);
     // Shows the stage's room at that row after its rooms were replaced. The room shown before
     // keeps its cell selected, and is revealed when the filter hides it.
     void showReplacedRoom(Stage& stage, int row, bool sameRoom, QPoint cell);

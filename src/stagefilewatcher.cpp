@@ -44,7 +44,7 @@ void StageFileWatcher::watch(const QList<Stage*>& stages, const QString& catalog
     }
     catalogue = absolute(cataloguePath);
     catalogueHash = DB::fileContentHash(catalogue);
-    const QStringList files = stagesByFile.keys() << catalogue;
+    const QStringList files = watchedFiles();
     QStringList paths = files;
     for (const QString& file : files)
         paths << QFileInfo(file).absolutePath();
@@ -61,11 +61,15 @@ void StageFileWatcher::fileTouched(const QString& path) {
     settleTimer.start();
 }
 
+QStringList StageFileWatcher::watchedFiles() const {
+    return stagesByFile.keys() << catalogue;
+}
+
 void StageFileWatcher::folderTouched(const QString& folder) {
-    const QStringList watchedFiles = watcher.files();
-    const QStringList files = stagesByFile.keys() << catalogue;
+    const QStringList stillWatched = watcher.files();
+    const QStringList files = watchedFiles();
     for (const QString& file : files) {
-        if (QFileInfo(file).absolutePath() == folder && !watchedFiles.contains(file))
+        if (QFileInfo(file).absolutePath() == folder && !stillWatched.contains(file))
             fileTouched(file);
     }
 }

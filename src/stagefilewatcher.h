@@ -36,6 +36,8 @@ signals:
 private:
     enum class Change { None, Changed, Deleted };
 
+    // The stage files and the catalogue.
+    QStringList watchedFiles() const;
     void fileTouched(const QString& path);
     void folderTouched(const QString& folder);
     void checkTouchedFiles();

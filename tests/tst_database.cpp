@@ -192,7 +192,7 @@ void TestDatabase::saveAndRecoveryWriteOnlyChangedStages() {
 }
 
 // The stage goes on changing on the main thread while its copy is written on the autosave
-// thread; the copy holds the stage as it was asked for.
+// thread; the copy holds the stage as it was asked for, and a reload brings the file back.
 void TestDatabase::autosaveCopiesTheStageAsItWas() {
     TestWorkspace workspace;
     workspace.makeResources({{1, "Deep", "sub/Deep.xml"}});
@@ -213,6 +213,10 @@ void TestDatabase::autosaveCopiesTheStageAsItWas() {
     }
     autosaver.removeCopies({"sub/deep.xml"});
     QCOMPARE(workspace.read("autosave/sub/deep.xml"), asked);
+    // Reloaded, the stage is its file again, with nothing unsaved.
+    QVERIFY(db.reloadStage(stage));
+    QCOMPARE(DB::stageFileBytes(stage), asked);
+    QVERIFY(!stage.hasUnsavedChanges());
 }
 
 // Shops lose the number at the end of their names; doors next to a spawn of an entity that is
