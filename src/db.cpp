@@ -502,26 +502,34 @@ void DB::append_xml_room(pugi::xml_node parent, const Room& room) {
                      << "not saving out of bounds spawn at" << spawn.x << spawn.y;
             continue;
         }
-        pugi::xml_node spawnNode = node.append_child("spawn");
-        spawnNode.append_attribute("x").set_value(int(spawn.x));
-        spawnNode.append_attribute("y").set_value(int(spawn.y));
-        for (const Room::Entry& entry : spawn.entries) {
-            pugi::xml_node entity = spawnNode.append_child("entity");
-            entity.append_attribute("type").set_value(unsigned(entry.type));
-            entity.append_attribute("variant").set_value(unsigned(entry.variant));
-            entity.append_attribute("subtype").set_value(unsigned(entry.subtype));
-            setWeightAttribute(entity, entry.weight);
-        }
+        append_xml_spawn(node, spawn);
     }
 }
 
-namespace {
+void DB::append_xml_spawn(pugi::xml_node parent, const Room::Spawn& spawn) {
+    pugi::xml_node spawnNode = parent.append_child("spawn");
+    spawnNode.append_attribute("x").set_value(int(spawn.x));
+    spawnNode.append_attribute("y").set_value(int(spawn.y));
+    for (const Room::Entry& entry : spawn.entries) {
+        pugi::xml_node entity = spawnNode.append_child("entity");
+        entity.append_attribute("type").set_value(unsigned(entry.type));
+        entity.append_attribute("variant").set_value(unsigned(entry.variant));
+        entity.append_attribute("subtype").set_value(unsigned(entry.subtype));
+        setWeightAttribute(entity, entry.weight);
+    }
+}
 
-QByteArray documentBytes(const pugi::xml_document& doc) {
+void DB::read_xml_spawn(pugi::xml_node node, Room& room) {
+    readXmlSpawn(node, room);
+}
+
+QByteArray DB::documentBytes(const pugi::xml_document& doc) {
     StringWriter writer;
     doc.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
     return writer.bytes;
 }
+
+namespace {
 
 // A save goes through a temporary file in the same folder that replaces the old file only once
 // it is complete, so a failed write never leaves a truncated stage behind.
@@ -1635,10 +1643,18 @@ void RoomListModel::roomChanged(int row) {
 }
 
 bool RoomListModel::insertRoom(int row, const Room& room) {
+    return insertRooms(row, {room});
+}
+
+bool RoomListModel::insertRooms(int row, const QList<Room>& newRooms) {
+    if (newRooms.isEmpty())
+        return true;
     row = qBound(0, row, rooms.size());
-    beginInsertRows(QModelIndex(), row, row);
-    rooms.insert(row, room);
-    rooms[row].setChanged(true);
+    beginInsertRows(QModelIndex(), row, row + newRooms.size() - 1);
+    for (int i = 0; i < newRooms.size(); ++i) {
+        rooms.insert(row + i, newRooms.at(i));
+        rooms[row + i].setChanged(true);
+    }
     endInsertRows();
     return true;
 }

@@ -232,6 +232,12 @@ public:
     static QByteArray fileContentHash(const QString& path);
 
     static void append_xml_room(pugi::xml_node parent, const Room& room);
+    // A spawn element with the spawn's entries, as a stage file holds it (an empty spawn too).
+    static void append_xml_spawn(pugi::xml_node parent, const Room::Spawn& spawn);
+    // Appends the spawn of a spawn element to the room's spawns.
+    static void read_xml_spawn(pugi::xml_node node, Room& room);
+    // A document as the editor writes its files: UTF-8, indented by tabs.
+    static QByteArray documentBytes(const pugi::xml_document& doc);
     // Fills every field of the room from a room element of a stage file parsed by loadXmlFile.
     static void read_xml_room(pugi::xml_node node, Room& room);
     // Whether the XML writer keeps a spawn at that cell: it lies in the room's grid, walls
@@ -350,6 +356,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     bool insertRoom(int row, const Room& room);
+    // Inserts the rooms as consecutive rows from row on, in one change of the list.
+    bool insertRooms(int row, const QList<Room>& newRooms);
     // Puts the room of row order[i] at row i by moving whole list elements, so that every room
     // keeps its address: the canvas and the spawn inspector may be pointing into one of them.
     void reorderRooms(const QVector<int>& order);

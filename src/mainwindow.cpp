@@ -112,6 +112,10 @@ MainWindow::MainWindow(QWidget* parent)
     connectWidgets();
     createTabShortcuts();
     createHistoryActions();
+    clipboardActions =
+        new ClipboardActions(this, ui->menuEdit, ui->roomWidget, ui->roomListView, *this);
+    connect(clipboardActions, &ClipboardActions::showMessage, ui->statusBar,
+            &QStatusBar::showMessage);
     ui->roomWidget->setSpawnInspector(this);
     load_entity_config();
     for (int i = 1; i <= 10; ++i)
@@ -249,6 +253,8 @@ void MainWindow::setRoomListModel(QAbstractItemModel* model) {
     if (model) {
         connect(ui->roomListView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                 &MainWindow::roomListView_rowChanged);
+        connect(ui->roomListView->selectionModel(), &QItemSelectionModel::selectionChanged,
+                clipboardActions, &ClipboardActions::refresh);
     }
 }
 
@@ -272,6 +278,8 @@ void MainWindow::showOnCanvas(Room* room) {
         const QSignalBlocker blocker(ui->nameLine);
         ui->nameLine->clear();
     }
+    if (clipboardActions)
+        clipboardActions->refresh();
 }
 
 QList<QWidget*> MainWindow::propertyEditors() const {
@@ -336,51 +344,103 @@ void MainWindow::on_roomFilterLine_textChanged(const QString& text) {
 
 void MainWindow::on_addRoomButton_clicked() {
     if (Stage* stage = currentStage())
-        insertRoomAfterCurrent(*stage, makeNewRoom(*stage), QStringLiteral("New Room"));
+        insertRooms(*stage, {makeNewRoom(*stage)}, 0, QStringLiteral("New Room"));
 }
 
+// Each copy takes the first variant at or above its room's that neither the stage nor an
+// earlier copy has.
 void MainWindow::on_duplicateRoomButton_clicked() {
     Stage* stage = currentStage();
-    const QModelIndex current = ui->roomListView->currentIndex();
-    if (stage && current.isValid())
-        insertRoomAfterCurrent(*stage,
-                               makeRoomCopy(*stage, current.data(RoomCopyRole).value<Room>()),
-                               QStringLiteral("Duplicate Room"));
+    if (!stage)
+        return;
+    QList<Room> copies;
+    for (int row : roomsToActOn())
+        copies.append(makeRoomCopy(*stage, stage->rooms.at(row)));
+    takeFreeVariants(*stage, copies);
+    insertRooms(*stage, copies, stage->rooms.size(), QStringLiteral("Duplicate Room"));
 }
 
-void MainWindow::insertRoomAfterCurrent(Stage& stage, const Room& room, const QString& step) {
+void MainWindow::insertRoomsAfterCurrent(const QList<Room>& rooms, const QString& step) {
+    if (Stage* stage = currentStage())
+        insertRooms(*stage, rooms, stage->rooms.size(), step);
+}
+
+void MainWindow::insertRooms(Stage& stage, const QList<Room>& rooms, int rowWithoutCurrent,
+                             const QString& step) {
+    if (rooms.isEmpty())
+        return;
     const QModelIndex current = roomFilterModel->mapToSource(ui->roomListView->currentIndex());
-    const int row = current.isValid() ? current.row() + 1 : 0;
-    Room inserted = room;
-    inserted.setChanged(true);
-    pushStep(stage, new RoomListCommand(history(stage), RoomListCommand::Insert, row, inserted,
+    const int first = current.isValid() ? current.row() + 1 : rowWithoutCurrent;
+    QVector<int> rows;
+    QList<Room> inserted = rooms;
+    for (Room& room : inserted) {
+        room.setChanged(true);
+        rows.append(first + rows.size());
+    }
+    pushStep(stage, new RoomListCommand(history(stage), RoomListCommand::Insert, rows, inserted,
                                         current.isValid() ? current.row() : -1, step));
 }
 
 void MainWindow::on_deleteRoomButton_clicked() {
-    Stage* stage = currentStage();
-    if (!stage)
-        return;
-    const QModelIndex current = ui->roomListView->currentIndex();
-    if (current.isValid()) {
-        const int row = roomFilterModel->mapToSource(current).row();
-        pushStep(*stage, new RoomListCommand(history(*stage), RoomListCommand::Remove, row,
-                                             stage->rooms.at(row), rowShownAfterDelete(current),
-                                             QStringLiteral("Delete Room")));
-    }
+    removeRooms(roomsToActOn(), QStringLiteral("Delete Room"));
     ui->roomWidget->update();
     stageChanged();
 }
 
-// The stage row of the room that becomes current when the room at current is deleted: the one
-// above it in the list, or below it for the first; -1 for none.
-int MainWindow::rowShownAfterDelete(const QModelIndex& current) const {
-    const int listRow = current.row();
-    const int neighbour = listRow > 0 ? listRow - 1 : (roomFilterModel->rowCount() > 1 ? 1 : -1);
-    if (neighbour < 0)
-        return -1;
-    const int row = roomFilterModel->mapToSource(roomFilterModel->index(neighbour, 0)).row();
-    return row > roomFilterModel->mapToSource(current).row() ? row - 1 : row;
+void MainWindow::removeRooms(const QVector<int>& rows, const QString& step) {
+    Stage* stage = currentStage();
+    if (!stage || rows.isEmpty())
+        return;
+    QList<Room> rooms;
+    for (int row : rows)
+        rooms.append(stage->rooms.at(row));
+    pushStep(*stage, new RoomListCommand(history(*stage), RoomListCommand::Remove, rows, rooms,
+                                         rowShownAfterRemoving(rows), step));
+}
+
+QVector<int> MainWindow::selectedRoomRows() const {
+    QVector<int> rows;
+    const QItemSelectionModel* selection = ui->roomListView->selectionModel();
+    if (!selection || !roomFilterModel->sourceModel())
+        return rows;
+    const QModelIndexList selected = selection->selectedRows();
+    for (const QModelIndex& index : selected)
+        rows.append(roomFilterModel->mapToSource(index).row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QVector<int> MainWindow::roomsToActOn() const {
+    const QVector<int> selected = selectedRoomRows();
+    const QModelIndex current = roomFilterModel->mapToSource(ui->roomListView->currentIndex());
+    if (selected.isEmpty() && current.isValid())
+        return {current.row()};
+    return selected;
+}
+
+// The stage row, once the rooms at rows are gone, of the room that becomes current: the
+// nearest room above the current one in the list that stays, else the nearest below it; -1 for
+// none.
+int MainWindow::rowShownAfterRemoving(const QVector<int>& rows) const {
+    const auto stageRow = [this](int listRow) {
+        return roomFilterModel->mapToSource(roomFilterModel->index(listRow, 0)).row();
+    };
+    const auto stays = [&](int listRow) {
+        return !std::binary_search(rows.begin(), rows.end(), stageRow(listRow));
+    };
+    const int current = qMax(0, ui->roomListView->currentIndex().row());
+    int neighbour = current;
+    while (neighbour >= 0 && !stays(neighbour))
+        --neighbour;
+    if (neighbour < 0) {
+        neighbour = current;
+        while (neighbour < roomFilterModel->rowCount() && !stays(neighbour))
+            ++neighbour;
+        if (neighbour == roomFilterModel->rowCount())
+            return -1;
+    }
+    const int row = stageRow(neighbour);
+    return row - int(std::lower_bound(rows.begin(), rows.end(), row) - rows.begin());
 }
 
 // Sorting a sorted stage changes nothing and makes no step.
@@ -667,6 +727,25 @@ void MainWindow::showRoom(Stage& stage, int row, bool reveal) {
     releasedRoom = nullptr;
     ui->roomWidget->setUpdatesEnabled(true);
     refreshListColours();
+}
+
+// Adjacent rows make one range: pasting hundreds of rooms selects them in a few ranges.
+void MainWindow::selectRooms(Stage& stage, const QVector<int>& rows) {
+    if (&stage != currentStage())
+        return;
+    QItemSelection selection;
+    int previous = -2;
+    for (int row : rows) {
+        const QModelIndex index = roomFilterModel->mapFromSource(stage.getModel()->index(row));
+        if (!index.isValid())
+            continue;
+        if (index.row() == previous + 1)
+            selection.last() = QItemSelectionRange(selection.last().topLeft(), index);
+        else
+            selection.append(QItemSelectionRange(index));
+        previous = index.row();
+    }
+    ui->roomListView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 // The room list's current row follows its room to its new place, unless the filter, which saw

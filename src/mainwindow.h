@@ -2,6 +2,7 @@
 
 #include "EntityConfig.h"
 #include "autosavefolders.h"
+#include "clipboardactions.h"
 #include "roomwidget.h"
 #include "undocommands.h"
 
@@ -34,13 +35,16 @@ class MainWindow;
 // to a stage is a step of that stage's undo history. Unsaved work is autosaved and offered back
 // after a crash, and stage files changed by other programs are reloaded, or asked about when
 // the editor has changes of its own.
-class MainWindow : public QMainWindow, public SpawnInspector, public StepHost {
+class MainWindow : public QMainWindow,
+                   public SpawnInspector,
+                   public StepHost,
+                   public RoomListEditor {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    Stage* currentStage();
+    Stage* currentStage() override;
     int currentStageIndex();
     void updateRoomList();
     void load_entity_config();
@@ -53,6 +57,11 @@ public:
     void releaseRooms(Stage& stage) override;
     void showRoom(Stage& stage, int row, bool reveal) override;
     void roomsReordered(Stage& stage) override;
+    void selectRooms(Stage& stage, const QVector<int>& rows) override;
+
+    QVector<int> selectedRoomRows() const override;
+    void insertRoomsAfterCurrent(const QList<Room>& rooms, const QString& step) override;
+    void removeRooms(const QVector<int>& rows, const QString& step) override;
 
 public slots:
     void on_roomFilterLine_textChanged(const QString& text);
@@ -102,8 +111,12 @@ private:
     void showRoomProperties(const Room& room);
     // The editors of the room's properties, from the type to the weight.
     QList<QWidget*> propertyEditors() const;
-    void insertRoomAfterCurrent(Stage& stage, const Room& room, const QString& step);
-    int rowShownAfterDelete(const QModelIndex& current) const;
+    // Inserts the rooms after the current room, or at rowWithoutCurrent without one.
+    void insertRooms(Stage& stage, const QList<Room>& rooms, int rowWithoutCurrent,
+                     const QString& step);
+    // The selected rooms' stage rows, or the current room's when none is selected.
+    QVector<int> roomsToActOn() const;
+    int rowShownAfterRemoving(const QVector<int>& rows) const;
     void recordRoomEdit(const QString& step, int mergeId = -1);
     void finishPendingEdits();
     void pushStep(Stage& stage, QUndoCommand* step);
@@ -139,6 +152,7 @@ private:
     StageListModel* stageListModel;
     QSortFilterProxyModel* roomFilterModel;
     SettingsDialog* settingsDialog;
+    ClipboardActions* clipboardActions = nullptr;
     QProcess* previewProcess = nullptr;
     // One undo history per stage; the current stage's is the active one.
     QUndoGroup* histories;

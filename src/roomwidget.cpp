@@ -4,17 +4,22 @@
 #include "main.h"
 
 #include <QDebug>
+#include <QHash>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
+#include <utility>
 
 const QPoint RoomWidget::NoCell(-10000, -10000);
 
 namespace {
 const QColor WallColour(100, 75, 50);
 const QColor ClosedDoorColour(50, 50, 50);
+const QColor SelectionColour(60, 170, 255);
+const QColor RefusedMoveColour(255, 90, 60);
 
 // Division that rounds toward minus infinity, so that pixels left of or above the origin fall
 // into negative cells rather than into cell 0.
@@ -39,6 +44,8 @@ void RoomWidget::setRoom(Room* newRoom) {
     room = newRoom;
     hoverDoor = nullptr;
     selectedCell = NoCell;
+    drag = Drag::None;
+    setSelectedCells({});
     // The inspector may still show a spawn of the previous room, which can be gone by now.
     if (inspector) {
         if (room)
@@ -65,9 +72,14 @@ void RoomWidget::selectCell(const QPoint& cell) {
     if (!room)
         return;
     selectedCell = cell;
-    if (inspector)
-        inspector->setSelectedSpawn(room->getSpawn(selectedCell.x(), selectedCell.y()));
+    setSelectedCells(takesEntries(cell) ? QSet<QPoint>{cell} : QSet<QPoint>());
+    refreshInspector();
     repaint();
+}
+
+void RoomWidget::refreshInspector() {
+    if (inspector && room)
+        inspector->setSelectedSpawn(room->getSpawn(selectedCell.x(), selectedCell.y()));
 }
 
 void RoomWidget::finishStroke() {
@@ -84,6 +96,80 @@ QPoint RoomWidget::getSelectedCell() const {
 
 QPoint RoomWidget::getHoverCell() const {
     return hoverCell;
+}
+
+QList<QPoint> RoomWidget::getSelectedCells() const {
+    return selectedCells.values();
+}
+
+void RoomWidget::setSelectedCells(const QSet<QPoint>& cells) {
+    if (cells == selectedCells)
+        return;
+    selectedCells = cells;
+    update();
+    emit cellSelectionChanged();
+}
+
+void RoomWidget::selectCells(const QList<QPoint>& cells) {
+    QSet<QPoint> taken;
+    for (const QPoint& cell : cells) {
+        if (takesEntries(cell))
+            taken.insert(cell);
+    }
+    setSelectedCells(taken);
+}
+
+void RoomWidget::selectAllCells() {
+    QList<QPoint> cells;
+    for (int y = 0; room && y < room->height; ++y) {
+        for (int x = 0; x < room->width; ++x)
+            cells.append(QPoint(x, y));
+    }
+    selectCells(cells);
+}
+
+void RoomWidget::selectNoCells() {
+    setSelectedCells({});
+}
+
+void RoomWidget::emptySelectedCells(const QString& step) {
+    if (!room || selectedCells.isEmpty())
+        return;
+    finishStroke();
+    for (Room::Spawn& spawn : room->spawns) {
+        if (!spawn.entries.isEmpty() && selectedCells.contains(QPoint(spawn.x, spawn.y))) {
+            spawn.entries.clear();
+            setChanged(true);
+        }
+    }
+    refreshInspector();
+    repaint();
+    emit edited(step);
+}
+
+int RoomWidget::pasteCells(const CellBlock& block, const QPoint& topLeft) {
+    if (!room)
+        return 0;
+    finishStroke();
+    QSet<QPoint> landed;
+    int leftOut = 0;
+    for (const Room::Spawn& cell : block.cells) {
+        const QPoint target = topLeft + QPoint(cell.x, cell.y);
+        if (!takesEntries(target)) {
+            leftOut += !cell.entries.isEmpty();
+            continue;
+        }
+        landed.insert(target);
+        if (!cell.entries.isEmpty()) {
+            room->getSpawn(target.x(), target.y()).entries = cell.entries;
+            setChanged(true);
+        }
+    }
+    setSelectedCells(landed);
+    refreshInspector();
+    repaint();
+    emit edited(QStringLiteral("Paste"));
+    return leftOut;
 }
 
 void RoomWidget::setChanged(bool unsaved) {
@@ -142,8 +228,9 @@ void RoomWidget::changeRoomShape(eRoomShape shape) {
     const QSize grid = roomShapeGridSize(shape);
     if (grid.isValid()) {
         room->resize(grid.width(), grid.height());
-        // The resize may have dropped the door under the mouse.
+        // The resize may have dropped the door under the mouse, and selected cells off the floor.
         hoverDoor = doorAt(hoverCell);
+        selectCells(getSelectedCells());
     }
     repaint();
     setChanged(true);
@@ -177,6 +264,10 @@ QRect RoomWidget::outlineRect(int x, int y) const {
     return QRect(cellRect(x, y).topLeft(), QSize(cellSize - 1, cellSize - 1));
 }
 
+bool RoomWidget::takesEntries(const QPoint& cell) const {
+    return getCellType(cell.x(), cell.y()) == CellFloor && !doorAt(cell);
+}
+
 Room::Door* RoomWidget::doorAt(const QPoint& cell) const {
     for (Room::Door& door : room->doors) {
         if (door.x == cell.x() && door.y == cell.y())
@@ -200,6 +291,7 @@ void RoomWidget::paintEvent(QPaintEvent* event) {
     paintGrid(painter, event->rect());
     paintDoors(painter);
     paintSpawns(painter);
+    paintSelection(painter);
 }
 
 void RoomWidget::paintGrid(QPainter& painter, const QRect& exposed) {
@@ -250,29 +342,66 @@ void RoomWidget::paintDoors(QPainter& painter) {
 
 void RoomWidget::paintSpawns(QPainter& painter) {
     for (const Room::Spawn& spawn : qAsConst(room->spawns)) {
-        if (spawn.entries.isEmpty())
-            continue;
-        // Under the heaviest-first order the smallest element is the heaviest entry.
-        const Room::Entry& shown =
-            *std::min_element(spawn.entries.cbegin(), spawn.entries.cend(), SortRoomEntries);
-        const QImage& icon = g_EntityConfig.icon(shown.type, shown.variant, shown.subtype);
-        if (icon.isNull()) {
-            painter.fillRect(fillSquare(spawn.x, spawn.y), Qt::white);
-            qDebug() << "no tile icon, type:" << shown.type << ", variant:" << shown.variant;
-            continue;
-        }
+        if (!spawn.entries.isEmpty())
+            paintEntries(painter, spawn.entries, QPoint(spawn.x, spawn.y));
+    }
+}
 
-        // Spawns without a ground colour of their own stay on the floor.
-        const QColor ground = entityGroundColour(shown.type);
-        if (ground.isValid())
-            painter.fillRect(fillSquare(spawn.x, spawn.y), ground);
+// A cell shows its heaviest entry's icon.
+void RoomWidget::paintEntries(QPainter& painter, const QList<Room::Entry>& entries,
+                              const QPoint& cell) {
+    // Under the heaviest-first order the smallest element is the heaviest entry.
+    const Room::Entry& shown = *std::min_element(entries.cbegin(), entries.cend(), SortRoomEntries);
+    const QImage& icon = g_EntityConfig.icon(shown.type, shown.variant, shown.subtype);
+    if (icon.isNull()) {
+        painter.fillRect(fillSquare(cell.x(), cell.y()), Qt::white);
+        qDebug() << "no tile icon, type:" << shown.type << ", variant:" << shown.variant;
+        return;
+    }
 
-        const int w = icon.width() * cellSize / 80;
-        const int h = icon.height() * cellSize / 80;
-        const QRect cell = cellRect(spawn.x, spawn.y);
-        painter.drawImage(QRect(cell.x() + qRound((cellSize - w) * 0.5),
-                                cell.y() + qRound((cellSize - h) * 0.5), w, h),
-                          icon);
+    // Spawns without a ground colour of their own stay on the floor.
+    const QColor ground = entityGroundColour(shown.type);
+    if (ground.isValid())
+        painter.fillRect(fillSquare(cell.x(), cell.y()), ground);
+
+    const int w = icon.width() * cellSize / 80;
+    const int h = icon.height() * cellSize / 80;
+    const QRect square = cellRect(cell.x(), cell.y());
+    painter.drawImage(QRect(square.x() + qRound((cellSize - w) * 0.5),
+                            square.y() + qRound((cellSize - h) * 0.5), w, h),
+                      icon);
+}
+
+// Selected cells are tinted, with a frame inside the cell, so that the current cell's red
+// outline and the hover outline stay visible around them. While selected cells are dragged,
+// their entries are drawn where they would land, framed in red when the move would be refused.
+void RoomWidget::paintSelection(QPainter& painter) {
+    QColor tint = SelectionColour;
+    tint.setAlpha(90);
+    painter.setPen(QPen(SelectionColour, 2));
+    for (const QPoint& cell : qAsConst(selectedCells)) {
+        const QRect square = fillSquare(cell.x(), cell.y());
+        painter.fillRect(square, tint);
+        painter.drawRect(square.adjusted(2, 2, -2, -2));
+    }
+    const QPoint offset = dragEnd - dragStart;
+    if (drag != Drag::Move || offset.isNull())
+        return;
+
+    const bool refused = !moveRefusal(offset).isEmpty();
+    QHash<QPoint, const Room::Spawn*> spawns;
+    for (const Room::Spawn& spawn : qAsConst(room->spawns)) {
+        if (!spawn.entries.isEmpty() && selectedCells.contains(QPoint(spawn.x, spawn.y)))
+            spawns.insert(QPoint(spawn.x, spawn.y), &spawn);
+    }
+    painter.setPen(QPen(refused ? RefusedMoveColour : Qt::white, 2, Qt::DashLine));
+    for (const QPoint& cell : qAsConst(selectedCells)) {
+        const QPoint target = cell + offset;
+        painter.setOpacity(0.7);
+        if (const Room::Spawn* spawn = spawns.value(cell))
+            paintEntries(painter, spawn->entries, target);
+        painter.setOpacity(1.0);
+        painter.drawRect(fillSquare(target.x(), target.y()).adjusted(1, 1, -1, -1));
     }
 }
 
@@ -315,6 +444,10 @@ void RoomWidget::mouseMoveEvent(QMouseEvent* event) {
         return;
     if (!(event->buttons() & Qt::RightButton))
         finishStroke();
+    if (event->buttons() & Qt::LeftButton)
+        dragTo(cellAt(event->pos()));
+    else
+        drag = Drag::None;
     QPoint cell = cellAt(event->pos());
     const int type = getCellType(cell.x(), cell.y());
     if (type != CellWall && type != CellFloor)
@@ -347,8 +480,8 @@ void RoomWidget::mousePressEvent(QMouseEvent* event) {
             setChanged(true);
             repaint();
             emit edited(QStringLiteral("Toggle Door"));
-        } else if (hoverCell != selectedCell || hoverCell == NoCell) {
-            selectCell(hoverCell);
+        } else {
+            pressCell(event->modifiers());
         }
     } else if (event->button() == Qt::RightButton && canPaintHoverCell()) {
         paintHoverCell();
@@ -356,7 +489,137 @@ void RoomWidget::mousePressEvent(QMouseEvent* event) {
     }
 }
 
+// Ctrl adds or removes the cell; a press on a selected cell may start a move; any other press
+// starts a rectangle, which Shift adds to the cells selected before.
+void RoomWidget::pressCell(Qt::KeyboardModifiers modifiers) {
+    const QPoint cell = hoverCell;
+    dragStart = dragEnd = cell;
+    drag = Drag::None;
+    if (cell == NoCell) {
+        selectCell(NoCell);
+        return;
+    }
+    if (modifiers & Qt::ControlModifier) {
+        QSet<QPoint> cells = selectedCells;
+        if (!cells.remove(cell) && takesEntries(cell))
+            cells.insert(cell);
+        setSelectedCells(cells);
+    } else if (selectedCells.contains(cell) && !(modifiers & Qt::ShiftModifier)) {
+        drag = Drag::Move;
+        return;
+    } else {
+        drag = Drag::Select;
+        selectedBeforeDrag = (modifiers & Qt::ShiftModifier) ? selectedCells : QSet<QPoint>();
+        setSelectedCells(selectedBeforeDrag +
+                         (takesEntries(cell) ? QSet<QPoint>{cell} : QSet<QPoint>()));
+    }
+    if (cell != selectedCell) {
+        selectedCell = cell;
+        refreshInspector();
+    }
+    repaint();
+}
+
+void RoomWidget::dragTo(const QPoint& cell) {
+    if (drag == Drag::None || cell == dragEnd)
+        return;
+    dragEnd = cell;
+    if (drag == Drag::Select) {
+        // Only cells of the room's grid can be floor.
+        const QRect grid(0, 0, room->width, room->height);
+        const QRect dragged = QRect(dragStart, dragEnd).normalized() & grid;
+        QSet<QPoint> cells = selectedBeforeDrag;
+        for (int y = dragged.top(); y <= dragged.bottom(); ++y) {
+            for (int x = dragged.left(); x <= dragged.right(); ++x) {
+                if (takesEntries(QPoint(x, y)))
+                    cells.insert(QPoint(x, y));
+            }
+        }
+        setSelectedCells(cells);
+    }
+    update();
+}
+
 void RoomWidget::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton)
         finishStroke();
+    if (event->button() != Qt::LeftButton || drag == Drag::None || !room)
+        return;
+    dragTo(cellAt(event->pos()));
+    const Drag finished = std::exchange(drag, Drag::None);
+    const QPoint offset = dragEnd - dragStart;
+    // A click on a selected cell selects just that cell; the inspector keeps its row when the
+    // cell was the current one already, as the brush is that row.
+    if (finished == Drag::Move && !offset.isNull())
+        moveSelectedCells(offset);
+    else if (finished == Drag::Move && dragStart == selectedCell)
+        setSelectedCells({dragStart});
+    else if (finished == Drag::Move)
+        selectCell(dragStart);
+    update();
+}
+
+QString RoomWidget::moveRefusal(const QPoint& offset) const {
+    int blocked = 0;
+    for (const Room::Spawn& spawn : qAsConst(room->spawns)) {
+        const QPoint cell(spawn.x, spawn.y);
+        if (!spawn.entries.isEmpty() && selectedCells.contains(cell) &&
+            !takesEntries(cell + offset))
+            ++blocked;
+    }
+    if (blocked == 0)
+        return QString();
+    return QStringLiteral("Not moved: %1 with entries would land outside the floor or on a door")
+        .arg(blocked == 1 ? QStringLiteral("1 cell") : QStringLiteral("%1 cells").arg(blocked));
+}
+
+// Every selected cell's entries leave it first, so that cells moved onto each other's places
+// arrive whole. The current cell moves with the selection when it is part of it.
+void RoomWidget::moveSelectedCells(const QPoint& offset) {
+    const QString refusal = moveRefusal(offset);
+    if (!refusal.isEmpty()) {
+        emit showMessage(refusal);
+        return;
+    }
+    QList<QPair<QPoint, QList<Room::Entry>>> moving;
+    QSet<QPoint> emptied;
+    for (Room::Spawn& spawn : room->spawns) {
+        const QPoint cell(spawn.x, spawn.y);
+        if (spawn.entries.isEmpty() || !selectedCells.contains(cell) || emptied.contains(cell))
+            continue;
+        emptied.insert(cell);
+        moving.append({cell + offset, spawn.entries});
+        spawn.entries.clear();
+    }
+    for (const auto& arriving : qAsConst(moving))
+        room->getSpawn(arriving.first.x(), arriving.first.y()).entries = arriving.second;
+    QSet<QPoint> moved;
+    for (const QPoint& cell : qAsConst(selectedCells)) {
+        if (takesEntries(cell + offset))
+            moved.insert(cell + offset);
+    }
+    if (selectedCells.contains(selectedCell))
+        selectedCell += offset;
+    setSelectedCells(moved);
+    if (!moving.isEmpty())
+        setChanged(true);
+    refreshInspector();
+    repaint();
+    emit edited(QStringLiteral("Move"));
+}
+
+void RoomWidget::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    if (hoverCell == NoCell)
+        return;
+    hoverCell = NoCell;
+    hoverDoor = nullptr;
+    update();
+}
+
+void RoomWidget::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        selectNoCells();
+    else
+        QWidget::keyPressEvent(event);
 }

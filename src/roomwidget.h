@@ -1,9 +1,11 @@
 #pragma once
 
+#include "clipboardformats.h"
 #include "db.h"
 
 #include <QImage>
 #include <QPoint>
+#include <QSet>
 #include <QWidget>
 
 class QPainter;
@@ -19,7 +21,9 @@ public:
 };
 
 // The room canvas: draws the current room as a grid of 40-pixel cells and edits it with the
-// mouse (select, open and close doors, paint and erase spawns).
+// mouse (select, open and close doors, paint and erase spawns, move selected cells). Beside the
+// current cell, which the spawn inspector shows, it keeps a set of selected floor cells that
+// the clipboard's commands act on.
 class RoomWidget : public QWidget {
     Q_OBJECT
 public:
@@ -47,6 +51,18 @@ public:
     void setRoomWeight(double weight);
     void changeRoomShape(eRoomShape shape);
 
+    // The selected cells, in no particular order.
+    QList<QPoint> getSelectedCells() const;
+    void selectCells(const QList<QPoint>& cells);
+    void selectAllCells();
+    void selectNoCells();
+    // Empties the selected cells, as one step of that name.
+    void emptySelectedCells(const QString& step);
+    // Pastes the block with its top-left cell at topLeft, as one step, and selects the cells it
+    // landed on. Returns how many cells with entries were left out: those that would land
+    // outside the floor or on a door.
+    int pasteCells(const CellBlock& block, const QPoint& topLeft);
+
     int getCellType(int x, int y) const;
 
     // Pixel rectangle of a cell under the current origin (as last painted).
@@ -59,6 +75,7 @@ signals:
     void changed();
     // A door was toggled or a paint or erase stroke ended; step names what was done.
     void edited(const QString& step);
+    void cellSelectionChanged();
 
 public slots:
     void roomChanged();
@@ -67,6 +84,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -81,9 +100,23 @@ private:
     template <typename Field, typename Value>
     void setRoomField(Field Room::*field, const Value& value);
 
+    // Whether pasted or moved entries may land on the cell: a floor cell without a door.
+    bool takesEntries(const QPoint& cell) const;
+    void pressCell(Qt::KeyboardModifiers modifiers);
+    void dragTo(const QPoint& cell);
+    void finishDrag(const QPoint& cell);
+    // Why the selected cells cannot move by offset, or an empty text when they can.
+    QString moveRefusal(const QPoint& offset) const;
+    void moveSelectedCells(const QPoint& offset);
+    // Shows the current cell's spawn again after its entries were replaced.
+    void refreshInspector();
+    void setSelectedCells(const QSet<QPoint>& cells);
+
     void paintGrid(QPainter& painter, const QRect& exposed);
     void paintDoors(QPainter& painter);
     void paintSpawns(QPainter& painter);
+    void paintEntries(QPainter& painter, const QList<Room::Entry>& entries, const QPoint& cell);
+    void paintSelection(QPainter& painter);
 
     Room* room = nullptr;
     QPoint hoverCell = NoCell;
@@ -96,4 +129,13 @@ private:
     SpawnInspector* inspector = nullptr;
     // The name of the stroke under way ("Paint" or "Erase"), empty between strokes.
     QString stroke;
+    QSet<QPoint> selectedCells;
+
+    // A left drag selects a rectangle of cells, added to those selected before it, or moves the
+    // selected cells; it goes from the cell pressed to the cell under the mouse.
+    enum class Drag { None, Select, Move };
+    Drag drag = Drag::None;
+    QPoint dragStart;
+    QPoint dragEnd;
+    QSet<QPoint> selectedBeforeDrag;
 };

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -231,14 +232,28 @@ void RoomEditCommand::apply(bool forward) {
 
 // Inserted and removed rooms
 
-RoomListCommand::RoomListCommand(StageHistory& history, Kind kind, int row, const Room& room,
-                                 int rowShownWithout, const QString& name)
+RoomListCommand::RoomListCommand(StageHistory& history, Kind kind, const QVector<int>& rows,
+                                 const QList<Room>& rooms, int rowShownWithout, const QString& name)
     : history(history)
     , kind(kind)
-    , row(row)
-    , room(room)
+    , rows(rows)
+    , rooms(rooms)
     , rowShownWithout(rowShownWithout) {
     setText(name);
+}
+
+template <typename Change> void RoomListCommand::forEachRun(bool backwards, Change change) const {
+    QVector<QPair<int, int>> runs;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (i > 0 && rows.at(i) == rows.at(i - 1) + 1)
+            ++runs.last().second;
+        else
+            runs.append({i, 1});
+    }
+    if (backwards)
+        std::reverse(runs.begin(), runs.end());
+    for (const auto& run : qAsConst(runs))
+        change(run.first, run.second);
 }
 
 void RoomListCommand::undo() {
@@ -255,27 +270,40 @@ void RoomListCommand::redo() {
         remove();
 }
 
+// Runs go in first to last, so that each finds the rows before it filled.
 void RoomListCommand::insert() {
     Stage& stage = history.stage;
-    if (!stepFindsRoom(row <= stage.rooms.size(), text()))
+    if (!stepFindsRoom(rows.last() < stage.rooms.size() + rows.size(), text()))
         return;
     history.host.releaseRooms(stage);
-    // The room goes in whole, so that the room list's filter sees it as it is.
-    history.changeRoomList([this](RoomListModel& model) { model.insertRoom(row, room); });
-    Room& inserted = stage.rooms[row];
-    inserted.setChanged(room.hasUnsavedChanges() || history.undoingSavedStep());
-    history.host.showRoom(stage, row, true);
+    // The rooms go in whole, so that the room list's filter sees them as they are.
+    history.changeRoomList([this](RoomListModel& model) {
+        forEachRun(false, [this, &model](int first, int count) {
+            model.insertRooms(rows.at(first), rooms.mid(first, count));
+        });
+    });
+    for (int i = 0; i < rows.size(); ++i) {
+        stage.rooms[rows.at(i)].setChanged(rooms.at(i).hasUnsavedChanges() ||
+                                           history.undoingSavedStep());
+    }
+    history.host.showRoom(stage, rows.first(), true);
+    history.host.selectRooms(stage, rows);
 }
 
-// The room leaves as the user left it, later edits included, so that bringing it back brings
-// them back too.
+// The rooms leave as the user left them, later edits included, so that bringing them back
+// brings those back too. Runs go out last to first, so that the rows before them stay put.
 void RoomListCommand::remove() {
     Stage& stage = history.stage;
-    if (!stepFindsRoom(row < stage.rooms.size(), text()))
+    if (!stepFindsRoom(rows.last() < stage.rooms.size(), text()))
         return;
     history.host.releaseRooms(stage);
-    room = stage.rooms.at(row);
-    history.changeRoomList([this](RoomListModel& model) { model.removeRows(row, 1); });
+    for (int i = 0; i < rows.size(); ++i)
+        rooms[i] = stage.rooms.at(rows.at(i));
+    history.changeRoomList([this](RoomListModel& model) {
+        forEachRun(true, [this, &model](int first, int count) {
+            model.removeRows(rows.at(first), count);
+        });
+    });
     history.host.showRoom(stage, rowShownWithout, false);
 }
 

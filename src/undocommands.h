@@ -24,6 +24,9 @@ public:
     // The stage's rooms changed places but kept their addresses, and the room list's filter
     // judged them anew: the room shown stays shown.
     virtual void roomsReordered(Stage& stage) = 0;
+    // Selects the rooms at those rows of the current stage in the room list, keeping its
+    // current room.
+    virtual void selectRooms(Stage& stage, const QVector<int>& rows) = 0;
 };
 
 // The undo history of one stage. It is a child of the stage, so it goes with it. Its clean
@@ -94,14 +97,17 @@ private:
     QVector<SpawnChange> spawnChanges;
 };
 
-// A room inserted into or removed from a stage ("New", "Duplicate", "Delete"), holding that
-// room as it was when it last left the stage, so that it comes back with every edit made to it.
+// Rooms inserted into or removed from a stage ("New", "Duplicate", "Delete", "Paste", "Cut"),
+// holding the rooms as they were when they last left the stage, so that they come back with
+// every edit made to them. Inserted rooms become the room list's selection, the first of them
+// the room shown.
 class RoomListCommand : public QUndoCommand {
 public:
     enum Kind { Insert, Remove };
-    // rowShownWithout is the room to show while the room is not in the stage (-1: none).
-    RoomListCommand(StageHistory& history, Kind kind, int row, const Room& room,
-                    int rowShownWithout, const QString& name);
+    // rows, ascending, are the rooms' rows while they are in the stage; rowShownWithout is the
+    // room to show while they are not (-1: none).
+    RoomListCommand(StageHistory& history, Kind kind, const QVector<int>& rows,
+                    const QList<Room>& rooms, int rowShownWithout, const QString& name);
 
     void undo() override;
     void redo() override;
@@ -109,11 +115,14 @@ public:
 private:
     void insert();
     void remove();
+    // Calls change(first row, row count) for each run of consecutive rows, last run first when
+    // backwards.
+    template <typename Change> void forEachRun(bool backwards, Change change) const;
 
     StageHistory& history;
     Kind kind;
-    int row;
-    Room room;
+    QVector<int> rows;
+    QList<Room> rooms;
     int rowShownWithout;
 };
 

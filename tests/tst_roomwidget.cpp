@@ -199,9 +199,11 @@ private slots:
         QCOMPARE(spawn({5, 3}).entries.size(), 2);
 
         room.setChanged(false);
-        QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, at({2, 3}));
+        hover({2, 1});
+        QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, at({2, 1}));
         QTest::mouseMove(canvas, at({6, 3}));
         QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, at({6, 3}));
+        click(Qt::LeftButton, {2, 3});
         for (const QPoint& cell : {QPoint(2, 3), door, QPoint(-2, 0)})
             click(Qt::RightButton, cell);
         canvas->setSpawnInspector(nullptr);
