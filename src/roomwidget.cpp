@@ -527,7 +527,10 @@ void RoomWidget::dragTo(const QPoint& cell) {
     if (drag == Drag::Select) {
         // Only cells of the room's grid can be floor.
         const QRect grid(0, 0, room->width, room->height);
-        const QRect dragged = QRect(dragStart, dragEnd).normalized() & grid;
+        const QRect dragged =
+            QRect(QPoint(qMin(dragStart.x(), dragEnd.x()), qMin(dragStart.y(), dragEnd.y())),
+                  QPoint(qMax(dragStart.x(), dragEnd.x()), qMax(dragStart.y(), dragEnd.y()))) &
+            grid;
         QSet<QPoint> cells = selectedBeforeDrag;
         for (int y = dragged.top(); y <= dragged.bottom(); ++y) {
             for (int x = dragged.left(); x <= dragged.right(); ++x) {

@@ -33,7 +33,17 @@ void checker(QImage& picture, int size) {
             picture.setPixelColor(x, y, (x + y) % 2 ? Qt::white : Qt::black);
 }
 
+// A left press on one cell and a release on another (a click when they are the same), with
+// modifiers held.
+struct Gesture {
+    Qt::KeyboardModifiers modifiers;
+    QPoint from;
+    QPoint to;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Gesture)
 
 // The room canvas: what it draws, and how the mouse and the property setters edit the room.
 class TestRoomWidget : public QObject {
@@ -210,6 +220,115 @@ private slots:
         click(Qt::RightButton, {6, 3});
         QVERIFY(!room.hasUnsavedChanges());
         QVERIFY(spawn(door).entries.isEmpty());
+    }
+
+    void perform(const Gesture& gesture) {
+        hover(gesture.from);
+        QTest::mousePress(canvas, Qt::LeftButton, gesture.modifiers, at(gesture.from));
+        QTest::mouseMove(canvas, at(gesture.to));
+        QTest::mouseRelease(canvas, Qt::LeftButton, gesture.modifiers, at(gesture.to));
+    }
+    QSet<QPoint> selected() const {
+        const QList<QPoint> cells = canvas->getSelectedCells();
+        return QSet<QPoint>(cells.begin(), cells.end());
+    }
+    static QSet<QPoint> cells(const QRect& rect) {
+        QSet<QPoint> set;
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                set.insert(QPoint(x, y));
+        return set;
+    }
+
+    void cellSelection_data() {
+        QTest::addColumn<QVector<Gesture>>("gestures");
+        QTest::addColumn<QSet<QPoint>>("expected");
+        QTest::addColumn<QPoint>("current");
+        const Qt::KeyboardModifiers none = Qt::NoModifier;
+        QTest::newRow("click") << QVector<Gesture>{{none, {4, 3}, {4, 3}}} << cells({4, 3, 1, 1})
+                               << QPoint(4, 3);
+        QTest::newRow("rectangle")
+            << QVector<Gesture>{{none, {5, 4}, {2, 2}}} << cells({2, 2, 4, 3}) << QPoint(5, 4);
+        QTest::newRow("walls and beyond are left out")
+            << QVector<Gesture>{{none, {1, 1}, {-3, -2}}} << cells({0, 0, 2, 2}) << QPoint(1, 1);
+        QTest::newRow("shift adds a rectangle")
+            << QVector<Gesture>{{none, {0, 0}, {0, 0}}, {Qt::ShiftModifier, {3, 3}, {4, 3}}}
+            << cells({3, 3, 2, 1}) + QSet<QPoint>{{0, 0}} << QPoint(3, 3);
+        QTest::newRow("ctrl toggles") << QVector<Gesture>{{none, {0, 0}, {1, 0}},
+                                                          {Qt::ControlModifier, {0, 0}, {0, 0}},
+                                                          {Qt::ControlModifier, {5, 5}, {5, 5}}}
+                                      << QSet<QPoint>{{1, 0}, {5, 5}} << QPoint(5, 5);
+        QTest::newRow("click in a selection selects the cell")
+            << QVector<Gesture>{{none, {0, 0}, {3, 3}}, {none, {2, 2}, {2, 2}}}
+            << cells({2, 2, 1, 1}) << QPoint(2, 2);
+    }
+    void cellSelection() {
+        QFETCH(QVector<Gesture>, gestures);
+        for (const Gesture& gesture : gestures)
+            perform(gesture);
+        QFETCH(QSet<QPoint>, expected);
+        QCOMPARE(selected(), expected);
+        QTEST(canvas->getSelectedCell(), "current");
+        QCOMPARE(inspector.shown, &spawn(canvas->getSelectedCell()));
+        QTest::keyClick(canvas, Qt::Key_Escape);
+        QVERIFY(canvas->getSelectedCells().isEmpty());
+        canvas->selectAllCells();
+        QCOMPARE(selected(), cells({0, 0, 13, 7}));
+    }
+
+    // A drag from a selected cell moves the entries of every selected cell, over each other's
+    // places too; one with entries that would land off the floor or on a door stops the move.
+    void move_data() {
+        QTest::addColumn<QPoint>("to");
+        QTest::addColumn<bool>("moves");
+        QTest::newRow("over its own cells") << QPoint(3, 2) << true;
+        QTest::newRow("to the far corner") << QPoint(12, 6) << true;
+        QTest::newRow("onto a wall") << QPoint(13, 2) << false;
+        QTest::newRow("onto a door") << QPoint(13, 3) << false;
+    }
+    void move() {
+        QFETCH(QPoint, to);
+        QFETCH(bool, moves);
+        spawn({1, 2}).entries = {{5, 100, 0, 1}};
+        spawn({2, 2}).entries = {{300, 0, 0, 2}, {6, 7, 0, 1}};
+        spawn({5, 5}).entries = {{6, 7, 0, 4}};
+        const Room before = room;
+        perform({Qt::NoModifier, {0, 2}, {2, 2}});
+        room.setChanged(false);
+        QSignalSpy messages(canvas, &RoomWidget::showMessage);
+        QSignalSpy edits(canvas, &RoomWidget::edited);
+        perform({Qt::NoModifier, {2, 2}, to});
+
+        const QPoint offset = to - QPoint(2, 2);
+        Room expected = testRoom(0, 0, QStringLiteral("Hall"), 5);
+        expected.getSpawn(5, 5).entries = {{6, 7, 0, 4}};
+        expected.getSpawn(1 + offset.x(), 2 + offset.y()).entries = {{5, 100, 0, 1}};
+        expected.getSpawn(2 + offset.x(), 2 + offset.y()).entries = {{300, 0, 0, 2}, {6, 7, 0, 1}};
+        QCOMPARE(spawnLayout(room), spawnLayout(moves ? expected : before));
+        QCOMPARE(room.hasUnsavedChanges(), moves);
+        QCOMPARE(edits.count(), int(moves));
+        QCOMPARE(canvas->getSelectedCells().size(), 3);
+        if (!moves)
+            QCOMPARE(messages.last().at(0).toString(),
+                     "Not moved: 1 cell with entries would land outside the floor or on a door");
+    }
+
+    // Selected cells are tinted, the current cell keeps its red outline, and a drag shows where
+    // the selected entries would land.
+    void selectionDrawing() {
+        spawn({1, 1}).entries = {{5, 100, 0, 1}};
+        perform({Qt::NoModifier, {1, 1}, {2, 1}});
+        hover({1, 1});
+        QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, at({1, 1}));
+        QTest::mouseMove(canvas, at({4, 4}));
+        const QImage image = grab();
+        QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, at({1, 1}));
+        QCOMPARE(pixel(image, {1, 1}, QPoint()), Red);
+        const QColor tinted = pixel(image, {2, 1}, QPoint(5, 5));
+        QVERIFY(tinted != Floor && tinted.blue() > tinted.red());
+        QCOMPARE(pixel(image, {3, 1}, QPoint(5, 5)), Floor);
+        QVERIFY(pixel(image, {4, 4}) != Floor); // the icon on its way
+        QVERIFY(pixel(grab(), {4, 4}) == Floor);
     }
 
     // Setters and shape changes mark the room changed, and emit changed(), only for a new value.

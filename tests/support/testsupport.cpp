@@ -187,6 +187,20 @@ QStringList storedFields(const Room& room) {
 }
 } // namespace
 
+QStringList spawnLayout(const Room& room) {
+    QStringList cells;
+    for (const Room::Spawn& spawn : room.spawns) {
+        QStringList entries{QStringLiteral("%1,%2:").arg(spawn.x).arg(spawn.y)};
+        for (const Room::Entry& entry : spawn.entries)
+            entries << QString::asprintf("%d.%d*%g", entry.type, entry.variant,
+                                         double(entry.weight));
+        if (entries.size() > 1)
+            cells << entries.join(QLatin1Char(' '));
+    }
+    cells.sort();
+    return cells;
+}
+
 void compareRooms(const Room& actual, const Room& expected) {
     QCOMPARE(storedFields(actual), storedFields(expected));
 }

@@ -110,5 +110,9 @@ Room testRoom(quint32 type, quint32 variant, const QString& name, int difficulty
 // A stage file holding the rooms, as the editor writes it.
 QByteArray stageXml(const StableList<Room>& rooms);
 
+// The entries of each non-empty cell as "x,y: type.variant*weight ...", sorted, whatever the order
+// of the room's spawn list.
+QStringList spawnLayout(const Room& room);
+
 // Compares every stored field of two rooms, doors and spawns included (not the change flag).
 void compareRooms(const Room& actual, const Room& expected);
