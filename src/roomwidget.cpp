@@ -32,6 +32,9 @@ int floorDiv(int value, int divisor) {
 RoomWidget::RoomWidget(QWidget* parent)
     : QWidget(parent) {
     setMouseTracking(true);
+    // A click gives the canvas the keyboard focus, so that the Edit menu's commands act on its
+    // cells.
+    setFocusPolicy(Qt::StrongFocus);
     doorImage.load(g_prefix + QStringLiteral("icons/door.png"));
 }
 
