@@ -623,9 +623,14 @@ void RoomWidget::leaveEvent(QEvent* event) {
     update();
 }
 
+// Esc first gives up a drag under way, then clears the selection.
 void RoomWidget::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
-        selectNoCells();
-    else
+    if (event->key() != Qt::Key_Escape || event->modifiers() != Qt::NoModifier) {
         QWidget::keyPressEvent(event);
+    } else if (drag != Drag::None) {
+        drag = Drag::None;
+        update();
+    } else {
+        selectNoCells();
+    }
 }
