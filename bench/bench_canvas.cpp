@@ -1,4 +1,5 @@
 #include "EntityConfig.h"
+#include "clipboardformats.h"
 #include "entitywidget.h"
 #include "generate_resources.h"
 #include "main.h"
@@ -9,11 +10,13 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QEvent>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollArea>
@@ -56,8 +59,9 @@ void useCatalogue(int entityCount) {
         qFatal("the generated catalogue did not load: %s", qPrintable(warnings));
 }
 
-// The largest room there is with a spawn on every floor cell, each showing an icon.
-Room crowdedRoom() {
+// The largest room there is with a spawn on every floor cell, each showing an icon; the cells
+// hold that many entries each.
+Room crowdedRoom(int entriesPerCell = 1) {
     Room room;
     room.shape = RoomShape2x2;
     room.resize(26, 14);
@@ -65,12 +69,15 @@ Room crowdedRoom() {
     int next = 0;
     for (int y = 0; y < room.height; ++y) {
         for (int x = 0; x < room.width; ++x) {
-            const EntityConfig::Entity& entity = entities[size_t(next++ * 7) % entities.size()];
-            Room::Entry entry;
-            entry.type = quint16(entity.type);
-            entry.variant = quint16(entity.variant);
-            entry.subtype = quint16(entity.subtype);
-            room.getSpawn(x, y).entries.append(entry);
+            Room::Spawn& spawn = room.getSpawn(x, y);
+            for (int i = 0; i < entriesPerCell; ++i) {
+                const EntityConfig::Entity& entity = entities[size_t(next++ * 7) % entities.size()];
+                Room::Entry entry;
+                entry.type = quint16(entity.type);
+                entry.variant = quint16(entity.variant);
+                entry.subtype = quint16(entity.subtype);
+                spawn.entries.append(entry);
+            }
         }
     }
     return room;
@@ -292,6 +299,15 @@ public:
         return window->findChild<T*>(QLatin1String(name));
     }
     MainWindow& mainWindow() const { return *window; }
+    void trigger(const char* action) const { widget<QAction>(action)->trigger(); }
+    // Gives the keyboard focus to the widget, as the Edit menu's clipboard commands act on the
+    // widget that has it; false when it did not land there.
+    bool focus(QWidget* target) const {
+        window->activateWindow();
+        QApplication::processEvents();
+        target->setFocus();
+        return QApplication::focusWidget() == target;
+    }
     QUndoStack* history() const { return window->findChild<QUndoGroup*>()->activeStack(); }
 
     // Shows the room at that row of the stage, and returns it.
@@ -371,6 +387,20 @@ void makeStep(const EditorOverGeneratedStage& editor, int kind) {
     }
 }
 
+// Times the action until the window has painted; the action that takes it back between two
+// timings is not timed.
+void timeUntilPainted(benchmark::State& state, QAction* timed, QAction* takeBack) {
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        timed->trigger();
+        QApplication::processEvents();
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        takeBack->trigger();
+        QApplication::processEvents();
+    }
+}
+
 // Undo (or redo) of one step on the 600-room stage through the Edit menu, timed until the
 // window has painted (the canvas, or the room list for a sort); the opposite action between two
 // timings is not timed.
@@ -390,15 +420,7 @@ void BM_UndoRedoStep(benchmark::State& state) {
     // A sort keeps the room shown, so only the room list has something new to paint.
     const PaintCounter painted(state.range(0) == SortStep ? editor.roomList()->viewport()
                                                           : static_cast<QWidget*>(editor.canvas()));
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        timed->trigger();
-        QApplication::processEvents();
-        state.SetIterationTime(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        untimed->trigger();
-        QApplication::processEvents();
-    }
+    timeUntilPainted(state, timed, untimed);
     painted.report(state);
     state.SetLabel(timed->text().toStdString());
 }
@@ -407,6 +429,79 @@ BENCHMARK(BM_UndoRedoStep)
     ->ArgsProduct({{PaintStep, RenameStep, NewStep, DeleteStep, SortStep}, {0, 1}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+constexpr int EntriesPerCopiedCell = 3;
+
+// Shows the large room with three entries on each of its 364 cells, pasted in place from the
+// clipboard, and all its cells selected and copied through the Edit menu, the canvas focused.
+void copyCrowdedLargeRoom(benchmark::State& state, const EditorOverGeneratedStage& editor) {
+    editor.showRoom(LargeRoomRow);
+    if (!editor.focus(editor.canvas()))
+        state.SkipWithError("the canvas did not take the focus");
+    CellBlock block;
+    for (const Room::Spawn& spawn : crowdedRoom(EntriesPerCopiedCell).spawns)
+        block.cells.append(spawn);
+    QGuiApplication::clipboard()->setMimeData(clipboardData(SpawnsMimeType, cellBlockText(block)));
+    editor.trigger("actionPasteInPlace");
+    QGuiApplication::clipboard()->clear();
+    editor.trigger("actionSelectAll");
+    editor.trigger("actionCopy");
+    QApplication::processEvents();
+    state.counters["cells"] = editor.canvas()->getSelectedCells().size();
+    state.counters["clipboard_kB"] =
+        QGuiApplication::clipboard()->mimeData()->data(SpawnsMimeType).size() / 1e3;
+}
+
+// Select All and Copy on the canvas of that room, until the window is idle again.
+void BM_CopyAllCells(benchmark::State& state) {
+    EditorOverGeneratedStage editor;
+    copyCrowdedLargeRoom(state, editor);
+    for (auto _ : state) {
+        editor.trigger("actionSelectAll");
+        editor.trigger("actionCopy");
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_CopyAllCells)->Unit(benchmark::kMillisecond);
+
+// Pasting those cells into the next 26 x 14 room of the stage, the mouse away from the canvas,
+// until the canvas has painted them; each paste is undone untimed.
+void BM_PasteCells(benchmark::State& state) {
+    EditorOverGeneratedStage editor;
+    copyCrowdedLargeRoom(state, editor);
+    editor.showRoom(LargeRoomRow + 12);
+    const PaintCounter painted(editor.canvas());
+    timeUntilPainted(state, editor.widget<QAction>("actionPaste"),
+                     editor.widget<QAction>("actionUndo"));
+    painted.report(state);
+    editor.trigger("actionPaste");
+    int entries = 0;
+    for (const Room::Spawn& spawn : editor.canvas()->getRoom()->spawns)
+        entries += int(spawn.entries.size());
+    if (entries != EntriesPerCopiedCell * 26 * 14)
+        state.SkipWithError("the cells were not pasted");
+}
+BENCHMARK(BM_PasteCells)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Pasting the 600 rooms of the stage, copied from its room list, into it again, until the room
+// list has painted; each paste is undone untimed.
+void BM_PasteRooms(benchmark::State& state) {
+    EditorOverGeneratedStage editor;
+    if (!editor.focus(editor.roomList()))
+        state.SkipWithError("the room list did not take the focus");
+    editor.trigger("actionSelectAll");
+    editor.trigger("actionCopy");
+    auto* paste = editor.widget<QAction>("actionPaste");
+    if (!paste->isEnabled())
+        state.SkipWithError("nothing to paste");
+    const PaintCounter painted(editor.roomList()->viewport());
+    timeUntilPainted(state, paste, editor.widget<QAction>("actionUndo"));
+    painted.report(state);
+    paste->trigger();
+    if (editor.roomList()->model()->rowCount() != 2 * RoomsPerStage)
+        state.SkipWithError("the rooms were not pasted");
+}
+BENCHMARK(BM_PasteRooms)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Heap bytes in use.
 double heapBytes() {
@@ -449,7 +544,10 @@ int main(int argc, char** argv) {
         {"BM_PaintStrip/entities:5000", "BM_PaintStrip/entities:500", 1.5},
         {"BM_PaintRoom", "", 8.0},
         {"BM_SwitchRoomCanvas", "", 16.0},
-        {"BM_SwitchRoomWindow", "", 16.0}};
+        {"BM_SwitchRoomWindow", "", 16.0},
+        {"BM_CopyAllCells", "", 16.0},
+        {"BM_PasteCells", "", 16.0},
+        {"BM_PasteRooms", "", 300.0}};
     for (int step = PaintStep; step <= SortStep; ++step) {
         for (int redo = 0; redo < 2; ++redo) {
             targets.push_back(
