@@ -154,6 +154,16 @@ private slots:
                               "Normal_6 Boss Arena (copy)", "Normal_4 Boss Arena"}));
         fixture.click("deleteRoomButton");
         QCOMPARE(stageBytes(fixture), pasted);
+
+        // Rooms apart from each other go together.
+        fixture.chooseRoom(1);
+        fixture.roomList()->selectionModel()->select(fixture.roomList()->model()->index(4, 0),
+                                                     QItemSelectionModel::Select);
+        fixture.click("deleteRoomButton");
+        QCOMPARE(fixture.visibleRoomTexts(),
+                 QStringList({"Normal_0 Start Room", "Shop_4 Shop", "Normal_3 Abyss bridge",
+                              "Normal_4 Boss Arena"}));
+        checkUndoRedo(fixture, pasted);
     }
 
     // Text from a stage file pastes as rooms; text without rooms changes nothing and says why.
