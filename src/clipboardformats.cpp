@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 const QString SpawnsMimeType = QStringLiteral("application/x-quorle-spawns");
 const QString RoomsMimeType = QStringLiteral("application/x-quorle-rooms");
@@ -44,8 +45,13 @@ CellBlock copyCells(const Room& room, const QList<QPoint>& cells) {
         top = std::min(top, cell.y());
     }
     block.origin = QPoint(left, top);
+    // Row by row, so that the same cells always make the same text.
+    QList<QPoint> ordered = cells;
+    std::sort(ordered.begin(), ordered.end(), [](const QPoint& a, const QPoint& b) {
+        return std::make_pair(a.y(), a.x()) < std::make_pair(b.y(), b.x());
+    });
     QSet<QPoint> copied;
-    for (const QPoint& cell : cells) {
+    for (const QPoint& cell : qAsConst(ordered)) {
         if (copied.contains(cell))
             continue;
         copied.insert(cell);

@@ -24,8 +24,8 @@ struct CellBlock {
     QList<Room::Spawn> cells;
 };
 
-// The block of the room's cells at those positions (each once); entries of a cell that has two
-// spawns come from the first, as the canvas shows it.
+// The block of the room's cells at those positions (each once, row by row); entries of a cell
+// that has two spawns come from the first, as the canvas shows it.
 CellBlock copyCells(const Room& room, const QList<QPoint>& cells);
 
 // A "spawns" element with the block's origin in x and y, holding one spawn element per cell.

@@ -6,7 +6,10 @@
 
 namespace {
 
-const QStringList CopiedCells{"1,1: 10.0*2 999.0*1", "1,2: 13.0*1"};
+const QStringList CopiedCells{"1,2: 10.0*2 999.0*1", "1,3: 13.0*1"};
+// What the room pasted into holds of its own: under the empty cell of the block when the block's
+// top-left cell lands on (5, 5).
+const QString TargetCell = "6,5: 13.0*3";
 
 QClipboard* clipboard() {
     return QGuiApplication::clipboard();
@@ -24,19 +27,19 @@ QSet<QPoint> selectedCells(const RoomWidget* canvas) {
 class TestClipboard : public QObject {
     Q_OBJECT
 
-    // Basement's Start Room with CopiedCells and the empty cell (2, 1) selected, the canvas
-    // focused.
+    // Basement's Start Room with CopiedCells and the empty cell (2, 2) selected, the canvas
+    // focused; Boss Arena holds TargetCell.
     void selectCellsToCopy(EditorFixture& fixture) {
         fixture.openAt(0, 0, true);
-        Room* room = fixture.shown();
-        room->getSpawn(1, 1).entries = {{10, 0, 0, 2}, {999, 0, 0, 1}};
-        room->getSpawn(1, 2).entries = {{13, 0, 0, 1}};
-        // Leaving the room makes the edits a step of their own.
+        fixture.shown()->getSpawn(1, 2).entries = {{10, 0, 0, 2}, {999, 0, 0, 1}};
+        fixture.shown()->getSpawn(1, 3).entries = {{13, 0, 0, 1}};
+        // Leaving a room makes its edits a step of their own.
         fixture.chooseRoom(1);
+        fixture.shown()->getSpawn(6, 5).entries = {{13, 0, 0, 3}};
         fixture.chooseRoom(0);
         fixture.canvas()->setFocus();
         QCOMPARE(QApplication::focusWidget(), fixture.canvas());
-        fixture.canvas()->selectCells({{1, 1}, {2, 1}, {1, 2}});
+        fixture.canvas()->selectCells({{1, 3}, {2, 2}, {1, 2}});
     }
     QByteArray stageBytes(EditorFixture& fixture) {
         return DB::stageFileBytes(*fixture.window->currentStage());
@@ -63,16 +66,18 @@ private slots:
         QTest::addColumn<QString>("message");
         const QPoint away = RoomWidget::NoCell;
         QTest::newRow("at the hovered cell")
-            << "actionPaste" << QPoint(5, 5) << QStringList{"5,5: 10.0*2 999.0*1", "5,6: 13.0*1"}
-            << 3 << "Pasted 3 cells";
-        QTest::newRow("in place") << "actionPaste" << away << CopiedCells << 3 << "Pasted 3 cells";
+            << "actionPaste" << QPoint(5, 5)
+            << QStringList{"5,5: 10.0*2 999.0*1", "5,6: 13.0*1", TargetCell} << 3
+            << "Pasted 3 cells";
+        const QStringList inPlace = CopiedCells + QStringList{TargetCell};
+        QTest::newRow("in place") << "actionPaste" << away << inPlace << 3 << "Pasted 3 cells";
         QTest::newRow("in place though hovering")
-            << "actionPasteInPlace" << QPoint(5, 5) << CopiedCells << 3 << "Pasted 3 cells";
+            << "actionPasteInPlace" << QPoint(5, 5) << inPlace << 3 << "Pasted 3 cells";
         QTest::newRow("at the edge")
-            << "actionPaste" << QPoint(25, 13) << QStringList{"25,13: 10.0*2 999.0*1"} << 1
-            << "Pasted 1 cell; 1 cell with entries left out: outside the floor or on a door";
+            << "actionPaste" << QPoint(25, 13) << QStringList{"25,13: 10.0*2 999.0*1", TargetCell}
+            << 1 << "Pasted 1 cell; 1 cell with entries left out: outside the floor or on a door";
         QTest::newRow("on a door")
-            << "actionPaste" << QPoint(6, -1) << QStringList{"6,0: 13.0*1"} << 1
+            << "actionPaste" << QPoint(6, -1) << QStringList{"6,0: 13.0*1", TargetCell} << 1
             << "Pasted 1 cell; 1 cell with entries left out: outside the "
                "floor or on a door";
     }
@@ -84,7 +89,18 @@ private slots:
         fixture.trigger("actionCopy");
         const QMimeData* data = clipboard()->mimeData();
         QCOMPARE(data->text().toUtf8(), data->data(SpawnsMimeType));
-        QVERIFY(data->text().contains("<spawns x=\"1\" y=\"1\">"));
+        QCOMPARE(data->text(),
+                 "<?xml version=\"1.0\"?>\n"
+                 "<spawns x=\"1\" y=\"2\">\n"
+                 "\t<spawn x=\"0\" y=\"0\">\n"
+                 "\t\t<entity type=\"10\" variant=\"0\" subtype=\"0\" weight=\"2\" />\n"
+                 "\t\t<entity type=\"999\" variant=\"0\" subtype=\"0\" weight=\"1\" />\n"
+                 "\t</spawn>\n"
+                 "\t<spawn x=\"1\" y=\"0\" />\n"
+                 "\t<spawn x=\"0\" y=\"1\">\n"
+                 "\t\t<entity type=\"13\" variant=\"0\" subtype=\"0\" weight=\"1\" />\n"
+                 "\t</spawn>\n"
+                 "</spawns>\n");
 
         fixture.chooseRoom(1); // Boss Arena, 26 by 14
         fixture.canvas()->setFocus();
