@@ -503,7 +503,9 @@ class TestRandomEditing : public QObject {
 private slots:
     void randomActions_data() {
         QTest::addColumn<quint32>("seed");
-        for (quint32 seed : {20261207u, 4242u, 777u})
+        // 67 undoes, under a filter, a rename that the filter hid, after an import replaced the
+        // rooms of the stage shown.
+        for (quint32 seed : {20261207u, 4242u, 777u, 67u})
             QTest::addRow("seed %u", seed) << seed;
     }
 
