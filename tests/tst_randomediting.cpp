@@ -1,6 +1,7 @@
 #include "editorsettings.h"
 #include "mainwindowfixture.h"
 
+#include <QClipboard>
 #include <QMessageBox>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -15,6 +16,20 @@ namespace {
 // Filters that show some rooms, none or all; "r" and "copy" show the rooms New and Duplicate make.
 const QStringList FilterTexts{"", "shop", "BRIDGE", "r", "zzz", "*", "copy", "s*p", "N?rmal_1"};
 const QStringList RoomNames{"Shop", "Crypt", "Start Room", "Old Bridge", "r"};
+const QVector<Qt::KeyboardModifiers> Modifiers{{}, Qt::ShiftModifier, Qt::ControlModifier};
+// The Edit menu's commands, with the step each may make on cells and on rooms.
+struct Command {
+    const char* action;
+    const char* cellStep;
+    const char* roomStep;
+};
+const QVector<Command> Commands{{"actionCopy", "", ""},
+                                {"actionCut", "Cut", "Cut Rooms"},
+                                {"actionPaste", "Paste", "Paste Rooms"},
+                                {"actionPasteInPlace", "Paste", ""},
+                                {"actionDelete", "Delete", "Delete Room"},
+                                {"actionSelectAll", "", ""},
+                                {"actionSelectNone", "", ""}};
 
 // Whether the room list's filter, a wildcard pattern matched anywhere in its text, shows the room.
 bool filterShows(const QString& filter, const Room* room) {
@@ -38,8 +53,10 @@ public:
         : random(seed) {
         DB().exportBinaryReport(folder("stb"));
         answerWith(ModalAnswerer::choosePath(folder("stb"), QMessageBox::Yes));
+        QGuiApplication::clipboard()->clear(); // left by an earlier run
         open();
         chooseStage(0);
+        checkHistories({}); // the first stage as loaded, for an undo of the first action
     }
 
     // On the first failure, says how to get there again.
@@ -73,9 +90,21 @@ private:
         {"size", 1, "Change Size", [this] { editProperty("sizeCombo"); }},
         {"name", 4, "Rename Room", [this] { editProperty("nameLine"); }},
         {"room weight", 1, "Change Weight", [this] { editProperty("weightSpinBox"); }},
-        {"new", 3, "New Room", [this] { insertRoom("addRoomButton"); }},
-        {"duplicate", 3, "Duplicate Room", [this] { insertRoom("duplicateRoomButton"); }},
-        {"delete", 2, "Delete Room", [this] { deleteRoom(); }},
+        {"new", 3, "New Room", [this] { insertRoom([this] { click("addRoomButton"); }, false); }},
+        {"duplicate", 3, "Duplicate Room",
+         [this] { insertRoom([this] { click("duplicateRoomButton"); }); }},
+        {"delete", 2, "Delete Room",
+         [this] { deleteRooms([this] { click("deleteRoomButton"); }, true); }},
+        {"select cells", 5, "",
+         [this] { leftDrag(randomCell(), Modifiers.at(random.bounded(Modifiers.size()))); }},
+        {"move cells", 4, "Move",
+         [this] {
+             if (readyToEditCells())
+                 leftDrag(randomSelectedCell());
+         }},
+        {"cells", 8, "", [this] { edit(true); }},
+        {"select rooms", 3, "", [this] { selectRoom(); }},
+        {"rooms", 4, "", [this] { edit(false); }},
         {"sort", 2, "Sort Rooms", [this] { sortRooms(); }},
         {"stage", 2, "", [this] { chooseRow(stageList(), &EditorFixture::chooseStage); }},
         {"room", 5, "", [this] { chooseRow(roomList(), &EditorFixture::chooseRoom); }},
@@ -184,21 +213,117 @@ private:
                                 RoomNames.at(random.bounded(RoomNames.size()))}
                         .at(random.bounded(3)));
     }
-    // The new room goes after the room shown and is shown, unless the filter hides it.
-    void insertRoom(const char* button) {
-        const int count = stageRooms().size(), row = stageRooms().indexOf(shown()) + 1;
-        click(button);
+    // The first new room goes after the room shown, or without one first (New) or last, and is
+    // shown unless the filter hides it.
+    void insertRoom(const std::function<void()>& insert, bool lastWithoutShown = true) {
+        const int count = stageRooms().size();
+        const int row = shown() ? stageRooms().indexOf(shown()) + 1 : lastWithoutShown ? count : 0;
+        insert();
         if (stageRooms().size() > count && filterShows(filter(), stageRooms().at(row)))
             QVERIFY2(shown() == stageRooms().at(row), "the new room is not shown");
     }
-    // The room above the deleted one in the list is shown then, or below it for the first.
-    void deleteRoom() {
-        const int row = roomList()->currentIndex().row();
-        const QModelIndex next =
-            row < 0 ? QModelIndex() : roomList()->model()->index(row ? row - 1 : 1, 0);
-        const Room* expected = static_cast<Room*>(next.data(RoomAddressRole).value<void*>());
-        click("deleteRoomButton");
+    // The selected rooms go, or the current one when none is selected and orCurrent; the nearest
+    // room at or above the current one in the list that stays is shown then, else the nearest
+    // below it.
+    void deleteRooms(const std::function<void()>& remove, bool orCurrent) {
+        const QAbstractItemModel* list = roomList()->model();
+        const QModelIndex current = roomList()->currentIndex();
+        QModelIndexList gone = roomList()->selectionModel()->selectedRows();
+        if (orCurrent && gone.isEmpty() && current.isValid())
+            gone << current;
+        const Room* expected = gone.isEmpty() ? shown() : nullptr;
+        for (int up = qMax(0, current.row()), down = up + 1;
+             !gone.isEmpty() && (up >= 0 || down < list->rowCount());) {
+            const QModelIndex next = list->index(up >= 0 ? up-- : down++, 0);
+            if (!gone.contains(next)) {
+                expected = static_cast<Room*>(next.data(RoomAddressRole).value<void*>());
+                break;
+            }
+        }
+        remove();
         QVERIFY(shownUnlessFiltered(expected));
+    }
+    // The Edit menu acts on the widget with the keyboard focus, which needs an active window; the
+    // window stays hidden, as painting it would take as long as the rest of the run. Focus can
+    // make a list's first row current, so it comes before what the test expects of a command.
+    void focus(QWidget* target) {
+        QApplication::setActiveWindow(window.get());
+        target->setFocus();
+        QCOMPARE(QApplication::focusWidget(), target);
+    }
+    // A left drag from the cell over up to two others: on a selected cell a move, unless Shift or
+    // Ctrl is held; on a door a click that toggles it; else a selection of the rectangle, which
+    // Shift adds to the cells selected and Ctrl turns into a toggle of the cell pressed.
+    void leftDrag(const QPoint& from, Qt::KeyboardModifiers modifiers = {}) {
+        const bool move = !modifiers && canvas()->getSelectedCells().contains(from);
+        step = move ? "Move" : "Toggle Door";
+        detail += QStringLiteral("%1from (%2,%3) ")
+                      .arg(modifiers ? modifiers & Qt::ShiftModifier ? "Shift " : "Ctrl " : "")
+                      .arg(from.x())
+                      .arg(from.y());
+        hoverCell(from);
+        QTest::mousePress(canvas(), Qt::LeftButton, modifiers,
+                          canvas()->cellRect(from.x(), from.y()).center());
+        QPoint cell = from;
+        for (int cells = randomIn(move, 2); cells > 0; --cells)
+            hoverCell(cell = randomCell(), Qt::LeftButton);
+        QTest::mouseRelease(canvas(), Qt::LeftButton, modifiers,
+                            canvas()->cellRect(cell.x(), cell.y()).center());
+    }
+    // Cell edits carry entries: in a room without any, the action adds an entity instead. Undo,
+    // redo and a change of room leave no cell selected: a cell edit selects all then.
+    bool readyToEditCells() {
+        const Room* room = shown();
+        if (room && std::none_of(room->spawns.cbegin(), room->spawns.cend(),
+                                 [](const Room::Spawn& s) { return !s.entries.isEmpty(); })) {
+            step = "Add Entity";
+            addRandomEntity();
+            return false;
+        }
+        focus(canvas());
+        if (canvas()->getSelectedCells().isEmpty())
+            trigger("actionSelectAll");
+        return true;
+    }
+    // Sorted, as the canvas hands them out in no particular order.
+    QPoint randomSelectedCell() {
+        QList<QPoint> cells = canvas()->getSelectedCells();
+        std::sort(cells.begin(), cells.end(), [](const QPoint& a, const QPoint& b) {
+            return qMakePair(a.y(), a.x()) < qMakePair(b.y(), b.x());
+        });
+        return cells.isEmpty() ? randomCell() : cells.at(random.bounded(cells.size()));
+    }
+    // An Edit menu command on the canvas's cells (a paste going to the cell hovered, or in place
+    // off the room) or on the room list's rooms.
+    void edit(bool cells) {
+        const Command& command = Commands.at(random.bounded(Commands.size()));
+        step = cells ? command.cellStep : command.roomStep;
+        const auto run = [this, command] {
+            detail += QLatin1String(command.action) + ' ';
+            trigger(command.action);
+        };
+        if (cells && readyToEditCells()) {
+            hoverCell(randomCell());
+            run();
+        } else if (!cells) {
+            focus(roomList());
+            step == "Paste Rooms" ? insertRoom(run)
+            : step.isEmpty()      ? run()
+                                  : deleteRooms(run, false);
+        }
+    }
+    // A Ctrl or Shift click on a room of the list, which makes it the room shown.
+    void selectRoom() {
+        const QAbstractItemModel* list = roomList()->model();
+        if (!list || list->rowCount() == 0)
+            return;
+        const QModelIndex index = list->index(random.bounded(list->rowCount()), 0);
+        const bool ctrl = random.bounded(2);
+        detail += QStringLiteral("%1 %2 ").arg(ctrl ? "Ctrl" : "Shift").arg(index.row());
+        roomList()->scrollTo(index);
+        QTest::mouseClick(roomList()->viewport(), Qt::LeftButton,
+                          ctrl ? Qt::ControlModifier : Qt::ShiftModifier,
+                          roomList()->visualRect(index).center());
     }
     void sortRooms() {
         Room* before = shown();
@@ -321,8 +446,9 @@ private:
         if (!moving || !moved)
             return;
         // The room of a step is shown when the step is undone or redone; a sort keeps it.
-        const bool removed = undone ? stepBefore == "New Room" || stepBefore == "Duplicate Room"
-                                    : stepBefore == "Delete Room";
+        const bool removed = undone ? stepBefore == "New Room" || stepBefore == "Duplicate Room" ||
+                                          stepBefore == "Paste Rooms"
+                                    : stepBefore == "Delete Room" || stepBefore == "Cut Rooms";
         if (stepBefore == "Sort Rooms")
             QVERIFY(shownUnlessFiltered(shownBefore));
         else if (!removed)
@@ -377,7 +503,9 @@ class TestRandomEditing : public QObject {
 private slots:
     void randomActions_data() {
         QTest::addColumn<quint32>("seed");
-        for (quint32 seed : {20261207u, 4242u, 777u})
+        // 67 undoes, under a filter, a rename that the filter hid, after an import replaced the
+        // rooms of the stage shown.
+        for (quint32 seed : {20261207u, 4242u, 777u, 67u})
             QTest::addRow("seed %u", seed) << seed;
     }
 
