@@ -615,12 +615,14 @@ void MainWindow::on_actionImport_from_XML_triggered() {
     if (!confirm(QStringLiteral("Really import Binary?"), question))
         return;
     // Only a current stage whose rooms the import replaces loses the room shown and the cell
-    // selected: the lists and the canvas let go of it just before its first room goes.
+    // selected: the room list and the canvas let go of it just before its first room goes. The
+    // filter stays on the stage's model, which is in the middle of a change then: taken off it,
+    // the filter would never hear that the rows went, and would stop judging them anew.
     Stage* stage = currentStage();
     bool replaced = false;
     const auto letGo = [this, &replaced] {
         if (!replaced)
-            detachRooms();
+            letGoOfShownRooms();
         replaced = true;
     };
     QList<QMetaObject::Connection> watches;
@@ -667,10 +669,14 @@ bool MainWindow::confirm(const QString& title, const QString& text) {
 // Before rooms or stages are freed, nothing may still show them: the canvas (and with it the
 // inspector) shows no room, and the room list and its filter let go of the stage's model.
 void MainWindow::detachRooms() {
+    letGoOfShownRooms();
+    roomFilterModel->setSourceModel(nullptr);
+}
+
+void MainWindow::letGoOfShownRooms() {
     showOnCanvas(nullptr);
     histories->setActiveStack(nullptr);
     setRoomListModel(nullptr);
-    roomFilterModel->setSourceModel(nullptr);
 }
 
 // Undo history

@@ -123,6 +123,8 @@ private:
     QList<Stage*> unsavedStages() const;
     bool saveStages();
     void detachRooms();
+    // The canvas and the room list show nothing, while the filter stays on the stage's model.
+    void letGoOfShownRooms();
     void refreshListColours();
 
     QString askStbFolder(const QString& title);
