@@ -28,6 +28,13 @@ bool parseFragment(const QByteArray& text, pugi::xml_document& doc, QString* rea
 
 } // namespace
 
+QList<QPoint> rowByRow(QList<QPoint> cells) {
+    std::sort(cells.begin(), cells.end(), [](const QPoint& a, const QPoint& b) {
+        return std::make_pair(a.y(), a.x()) < std::make_pair(b.y(), b.x());
+    });
+    return cells;
+}
+
 CellBlock copyCells(const Room& room, const QList<QPoint>& cells) {
     QHash<QPoint, const Room::Spawn*> spawns;
     for (const Room::Spawn& spawn : room.spawns) {
@@ -46,12 +53,8 @@ CellBlock copyCells(const Room& room, const QList<QPoint>& cells) {
     }
     block.origin = QPoint(left, top);
     // Row by row, so that the same cells always make the same text.
-    QList<QPoint> ordered = cells;
-    std::sort(ordered.begin(), ordered.end(), [](const QPoint& a, const QPoint& b) {
-        return std::make_pair(a.y(), a.x()) < std::make_pair(b.y(), b.x());
-    });
     QSet<QPoint> copied;
-    for (const QPoint& cell : qAsConst(ordered)) {
+    for (const QPoint& cell : rowByRow(cells)) {
         if (copied.contains(cell))
             continue;
         copied.insert(cell);

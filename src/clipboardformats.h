@@ -24,6 +24,9 @@ struct CellBlock {
     QList<Room::Spawn> cells;
 };
 
+// The cells row by row, top to bottom, each row left to right.
+QList<QPoint> rowByRow(QList<QPoint> cells);
+
 // The block of the room's cells at those positions (each once, row by row); entries of a cell
 // that has two spawns come from the first, as the canvas shows it.
 CellBlock copyCells(const Room& room, const QList<QPoint>& cells);

@@ -102,7 +102,7 @@ QPoint RoomWidget::getHoverCell() const {
 }
 
 QList<QPoint> RoomWidget::getSelectedCells() const {
-    return selectedCells.values();
+    return rowByRow(selectedCells.values());
 }
 
 void RoomWidget::setSelectedCells(const QSet<QPoint>& cells) {

@@ -51,7 +51,7 @@ public:
     void setRoomWeight(double weight);
     void changeRoomShape(eRoomShape shape);
 
-    // The selected cells, in no particular order.
+    // The selected cells, row by row.
     QList<QPoint> getSelectedCells() const;
     void selectCells(const QList<QPoint>& cells);
     void selectAllCells();

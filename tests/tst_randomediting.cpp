@@ -285,12 +285,8 @@ private:
             trigger("actionSelectAll");
         return true;
     }
-    // Sorted, as the canvas hands them out in no particular order.
     QPoint randomSelectedCell() {
-        QList<QPoint> cells = canvas()->getSelectedCells();
-        std::sort(cells.begin(), cells.end(), [](const QPoint& a, const QPoint& b) {
-            return qMakePair(a.y(), a.x()) < qMakePair(b.y(), b.x());
-        });
+        const QList<QPoint> cells = canvas()->getSelectedCells();
         return cells.isEmpty() ? randomCell() : cells.at(random.bounded(cells.size()));
     }
     // An Edit menu command on the canvas's cells (a paste going to the cell hovered, or in place
