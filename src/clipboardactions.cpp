@@ -10,6 +10,8 @@
 #include <QMenu>
 #include <QMimeData>
 
+#include <functional>
+
 namespace {
 
 QString countOf(int count, const QString& thing) {
@@ -30,22 +32,33 @@ ClipboardActions::ClipboardActions(QWidget* window, QMenu* menu, RoomWidget* can
     , roomList(roomList)
     , editor(editor) {
     menu->addSeparator();
-    cutAction = addAction(menu, QStringLiteral("Cut"), "actionCut", QKeySequence::Cut,
-                          &ClipboardActions::cut);
+    cutAction = addAction(menu, QStringLiteral("Cut"), "actionCut", QKeySequence::Cut, [this] {
+        copy();
+        removeSelected(QStringLiteral("Cut"), QStringLiteral("Cut Rooms"));
+    });
     copyAction = addAction(menu, QStringLiteral("Copy"), "actionCopy", QKeySequence::Copy,
-                           &ClipboardActions::copy);
-    pasteAction = addAction(menu, QStringLiteral("Paste"), "actionPaste", QKeySequence::Paste,
-                            &ClipboardActions::paste);
-    pasteInPlaceAction =
-        addAction(menu, QStringLiteral("Paste in Place"), "actionPasteInPlace",
-                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), &ClipboardActions::pasteInPlace);
-    deleteAction = addAction(menu, QStringLiteral("Delete"), "actionDelete", QKeySequence::Delete,
-                             &ClipboardActions::remove);
+                           [this] { copy(); });
+    pasteAction =
+        addAction(menu, QStringLiteral("Paste"), "actionPaste", QKeySequence::Paste,
+                  [this] { actOnFocus([this] { pasteCells(false); }, [this] { pasteRooms(); }); });
+    pasteInPlaceAction = addAction(menu, QStringLiteral("Paste in Place"), "actionPasteInPlace",
+                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V),
+                                   [this] { actOnFocus([this] { pasteCells(true); }, [] {}); });
+    deleteAction =
+        addAction(menu, QStringLiteral("Delete"), "actionDelete", QKeySequence::Delete, [this] {
+            removeSelected(QStringLiteral("Delete"), QStringLiteral("Delete Room"));
+        });
     selectAllAction = addAction(menu, QStringLiteral("Select All"), "actionSelectAll",
-                                QKeySequence::SelectAll, &ClipboardActions::selectAll);
+                                QKeySequence::SelectAll, [this, canvas, roomList] {
+                                    actOnFocus([canvas] { canvas->selectAllCells(); },
+                                               [roomList] { roomList->selectAll(); });
+                                });
     selectNoneAction =
         addAction(menu, QStringLiteral("Select None"), "actionSelectNone",
-                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), &ClipboardActions::selectNone);
+                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), [this, canvas, roomList] {
+                      actOnFocus([canvas] { canvas->selectNoCells(); },
+                                 [roomList] { roomList->clearSelection(); });
+                  });
 
     connect(qApp, &QApplication::focusChanged, this, &ClipboardActions::refresh);
     connect(clipboard(), &QClipboard::dataChanged, this, &ClipboardActions::refresh);
@@ -54,11 +67,11 @@ ClipboardActions::ClipboardActions(QWidget* window, QMenu* menu, RoomWidget* can
 }
 
 QAction* ClipboardActions::addAction(QMenu* menu, const QString& text, const char* name,
-                                     const QKeySequence& keys, void (ClipboardActions::*slot)()) {
+                                     const QKeySequence& keys, const std::function<void()>& run) {
     auto* action = menu->addAction(text);
     action->setObjectName(QLatin1String(name));
     action->setShortcut(keys);
-    connect(action, &QAction::triggered, this, slot);
+    connect(action, &QAction::triggered, this, run);
     return action;
 }
 
@@ -96,56 +109,25 @@ void ClipboardActions::refresh() {
 
 // Commands
 
-void ClipboardActions::cut() {
-    copy();
-    removeSelected(true);
+// Runs what a command does to the cells or to the rooms, whichever has the focus, and then
+// enables the commands anew: a selection may have changed without the focus changing.
+void ClipboardActions::actOnFocus(const std::function<void()>& onCells,
+                                  const std::function<void()>& onRooms) {
+    const Target now = target();
+    if (now == Target::Cells)
+        onCells();
+    else if (now == Target::Rooms)
+        onRooms();
+    refresh();
 }
 
 void ClipboardActions::copy() {
-    if (target() == Target::Cells)
-        copyCells();
-    else if (target() == Target::Rooms)
-        copyRooms();
+    actOnFocus([this] { copyCells(); }, [this] { copyRooms(); });
 }
 
-void ClipboardActions::paste() {
-    if (target() == Target::Cells)
-        pasteCells(false);
-    else if (target() == Target::Rooms)
-        pasteRooms();
-}
-
-void ClipboardActions::pasteInPlace() {
-    if (target() == Target::Cells)
-        pasteCells(true);
-}
-
-void ClipboardActions::remove() {
-    removeSelected(false);
-}
-
-void ClipboardActions::removeSelected(bool cutting) {
-    if (target() == Target::Cells)
-        canvas->emptySelectedCells(cutting ? QStringLiteral("Cut") : QStringLiteral("Delete"));
-    else if (target() == Target::Rooms)
-        editor.removeRooms(editor.selectedRoomRows(),
-                           cutting ? QStringLiteral("Cut Rooms") : QStringLiteral("Delete Room"));
-}
-
-void ClipboardActions::selectAll() {
-    if (target() == Target::Cells)
-        canvas->selectAllCells();
-    else if (target() == Target::Rooms)
-        roomList->selectAll();
-    refresh();
-}
-
-void ClipboardActions::selectNone() {
-    if (target() == Target::Cells)
-        canvas->selectNoCells();
-    else if (target() == Target::Rooms)
-        roomList->clearSelection();
-    refresh();
+void ClipboardActions::removeSelected(const QString& cellStep, const QString& roomStep) {
+    actOnFocus([this, cellStep] { canvas->emptySelectedCells(cellStep); },
+               [this, roomStep] { editor.removeRooms(editor.selectedRoomRows(), roomStep); });
 }
 
 // Cells

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QVector>
 
+#include <functional>
+
 class QAbstractItemView;
 class QAction;
 class QMenu;
@@ -45,17 +47,10 @@ private:
     enum class Target { None, Cells, Rooms };
     Target target() const;
     QAction* addAction(QMenu* menu, const QString& text, const char* name, const QKeySequence& keys,
-                       void (ClipboardActions::*slot)());
-
-    void cut();
+                       const std::function<void()>& run);
+    void actOnFocus(const std::function<void()>& onCells, const std::function<void()>& onRooms);
     void copy();
-    void paste();
-    void pasteInPlace();
-    void remove();
-    void removeSelected(bool cutting);
-    void selectAll();
-    void selectNone();
-
+    void removeSelected(const QString& cellStep, const QString& roomStep);
     void copyCells();
     void pasteCells(bool inPlace);
     void copyRooms();

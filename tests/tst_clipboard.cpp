@@ -104,20 +104,18 @@ private slots:
 
     // Cut copies, then empties the selected cells as Delete does; each is one step.
     void cutAndDelete_data() {
-        QTest::addColumn<QString>("action");
-        QTest::newRow("cut") << "actionCut";
-        QTest::newRow("delete") << "actionDelete";
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("cut") << true;
+        QTest::newRow("delete") << false;
     }
     void cutAndDelete() {
-        QFETCH(QString, action);
+        QFETCH(bool, cut);
         EditorFixture fixture;
         selectCellsToCopy(fixture);
         const QByteArray before = stageBytes(fixture);
-        fixture.trigger(action.toLatin1().constData());
+        fixture.trigger(cut ? "actionCut" : "actionDelete");
         QVERIFY(spawnLayout(*fixture.shown()).isEmpty());
-        CellBlock block;
-        const bool copied = readCellBlock(clipboard()->text().toUtf8(), block, nullptr);
-        QCOMPARE(copied, action == "actionCut");
+        QCOMPARE(clipboard()->text().contains("<spawns"), cut);
         checkUndoRedo(fixture, before);
     }
 
@@ -185,8 +183,6 @@ private slots:
         QTest::newRow("rooms element")
             << "<rooms>" + room.arg("C") + "</rooms>" << QStringList{"Shop_5 C"}
             << "Pasted 1 room; 1 took the next free variant";
-        QTest::newRow("cells") << "<spawns x=\"0\" y=\"0\"/>" << QStringList()
-                               << "Nothing pasted: the clipboard holds no rooms (no room element)";
         QTest::newRow("no XML") << "<room" << QStringList()
                                 << "Nothing pasted: the clipboard holds no rooms (Error parsing "
                                    "start element tag)";

@@ -257,10 +257,7 @@ private:
     void leftDrag(const QPoint& from, Qt::KeyboardModifiers modifiers = {}) {
         const bool move = !modifiers && canvas()->getSelectedCells().contains(from);
         step = move ? "Move" : "Toggle Door";
-        detail += QStringLiteral("%1from (%2,%3) ")
-                      .arg(modifiers ? modifiers & Qt::ShiftModifier ? "Shift " : "Ctrl " : "")
-                      .arg(from.x())
-                      .arg(from.y());
+        detail += QStringLiteral("%1 from (%2,%3) ").arg(modifiers).arg(from.x()).arg(from.y());
         hoverCell(from);
         QTest::mousePress(canvas(), Qt::LeftButton, modifiers,
                           canvas()->cellRect(from.x(), from.y()).center());
