@@ -73,8 +73,10 @@ public:
 signals:
     void showMessage(const QString& message, int timeout = 0);
     void changed();
-    // A door was toggled or a paint or erase stroke ended; step names what was done.
+    // A door was toggled, a paint or erase stroke ended, or cells were emptied, pasted or moved;
+    // step names what was done.
     void edited(const QString& step);
+    // The set of selected cells changed.
     void cellSelectionChanged();
 
 public slots:
@@ -104,7 +106,6 @@ private:
     bool takesEntries(const QPoint& cell) const;
     void pressCell(Qt::KeyboardModifiers modifiers);
     void dragTo(const QPoint& cell);
-    void finishDrag(const QPoint& cell);
     // Why the selected cells cannot move by offset, or an empty text when they can.
     QString moveRefusal(const QPoint& offset) const;
     void moveSelectedCells(const QPoint& offset);
