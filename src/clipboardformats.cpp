@@ -13,10 +13,6 @@ const QString RoomsMimeType = QStringLiteral("application/x-quorle-rooms");
 
 namespace {
 
-quint64 roomKey(const Room& room) {
-    return (quint64(room.type) << 32) | room.variant;
-}
-
 // Text from elsewhere may carry a declaration, comments, or several top-level elements.
 bool parseFragment(const QByteArray& text, pugi::xml_document& doc, QString* reason) {
     const pugi::xml_parse_result result = doc.load_buffer(
@@ -36,12 +32,7 @@ QList<QPoint> rowByRow(QList<QPoint> cells) {
 }
 
 CellBlock copyCells(const Room& room, const QList<QPoint>& cells) {
-    QHash<QPoint, const Room::Spawn*> spawns;
-    for (const Room::Spawn& spawn : room.spawns) {
-        const QPoint cell(spawn.x, spawn.y);
-        if (!spawns.contains(cell))
-            spawns.insert(cell, &spawn);
-    }
+    const QHash<QPoint, const Room::Spawn*> spawns = spawnsByCell(room);
     CellBlock block;
     if (cells.isEmpty())
         return block;

@@ -387,11 +387,22 @@ void readXmlDoorsAndSpawns(pugi::xml_node node, Room& room) {
     });
 }
 
+} // namespace
+
 quint64 roomKey(const Room& room) {
     return (quint64(room.type) << 32) | room.variant;
 }
 
-} // namespace
+QHash<QPoint, const Room::Spawn*> spawnsByCell(const Room& room) {
+    QHash<QPoint, const Room::Spawn*> spawns;
+    spawns.reserve(room.spawns.size());
+    for (const Room::Spawn& spawn : room.spawns) {
+        const QPoint cell(spawn.x, spawn.y);
+        if (!spawns.contains(cell))
+            spawns.insert(cell, &spawn);
+    }
+    return spawns;
+}
 
 bool DB::spawnInWritableArea(const Room& room, const Room::Spawn& spawn) {
     return spawn.x >= -1 && spawn.y >= -1 && spawn.x <= int(room.width) &&

@@ -4,6 +4,7 @@
 
 #include <QAbstractListModel>
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
 #include <QMetaType>
 #include <QObject>
@@ -109,6 +110,12 @@ bool SortRoomEntries(const Room::Entry& a, const Room::Entry& b);
 
 // Hash of a cell position, for sets of cells.
 uint qHash(const QPoint& point);
+
+// A room's type and variant as one key; no two rooms of a stage keep the same one for long.
+quint64 roomKey(const Room& room);
+// The spawns of a room by cell; where a file holds two spawns on one cell, the first is the one
+// the canvas edits.
+QHash<QPoint, const Room::Spawn*> spawnsByCell(const Room& room);
 
 // Shapes and grid
 

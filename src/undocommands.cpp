@@ -62,19 +62,6 @@ Room fieldsOf(const Room& room) {
     return fields;
 }
 
-// The spawns of a room by cell; where a file holds two spawns on one cell, the first is the one
-// the canvas edits.
-QHash<QPoint, const Room::Spawn*> spawnsByCell(const Room& room) {
-    QHash<QPoint, const Room::Spawn*> spawns;
-    spawns.reserve(room.spawns.size());
-    for (const Room::Spawn& spawn : room.spawns) {
-        const QPoint cell(spawn.x, spawn.y);
-        if (!spawns.contains(cell))
-            spawns.insert(cell, &spawn);
-    }
-    return spawns;
-}
-
 // A step always finds its room at the row it left it: the steps before and after it put every
 // room back where they found it. Not finding it is a fault of the editor, which must not pass
 // for a step done.
