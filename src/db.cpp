@@ -260,6 +260,24 @@ const QByteArray& Stage::fileHash() const {
     return lastFileHash;
 }
 
+const QString& Stage::fileFailure() const {
+    return failure;
+}
+
+const std::vector<Renumbering>& Stage::fileRenumberings() const {
+    return renumberings;
+}
+
+void Stage::setFileState(const QString& newFailure,
+                         const std::vector<Renumbering>& newRenumberings) {
+    if (failure.isEmpty() && newFailure.isEmpty() && renumberings.empty() &&
+        newRenumberings.empty())
+        return;
+    failure = newFailure;
+    renumberings = newRenumberings;
+    emit fileStateChanged();
+}
+
 void Stage::clearChanged() {
     changed = false;
     for (Room& room : rooms)
@@ -712,14 +730,6 @@ QString DB::roomsFolder() {
 
 namespace {
 
-// A room that took the type and variant of an earlier room of its stage file, and the free
-// variant it was moved to.
-struct Renumbering {
-    quint32 type;
-    quint32 oldVariant;
-    quint32 newVariant;
-};
-
 // Moves rooms whose type and variant an earlier room of the list took to the next free variants,
 // first come first served. Most stage files have no such room, which a sorted copy of the keys
 // tells without building a set of them.
@@ -747,7 +757,7 @@ void renumberDuplicates(StableList<Room>& rooms, std::vector<Renumbering>& renum
         const quint32 oldVariant = room.variant;
         while (taken.contains(roomKey(room)))
             ++room.variant;
-        renumberings.push_back({room.type, oldVariant, room.variant});
+        renumberings.push_back({room.type, oldVariant, room.variant, room.name});
         taken.insert(roomKey(room));
     }
 }
@@ -851,7 +861,7 @@ BatchReport DB::loadReport() {
         Stage* stage = stages[i];
         StageFileReading& reading = readings[size_t(i)];
         qDebug() << "Loading" << (folder + stage->path) << "...";
-        stage->fileUnreadable = !reading.readable;
+        stage->setFileState(reading.readable ? QString() : reading.failure, reading.renumberings);
         stage->lastFileHash = reading.hash;
         if (!reading.readable) {
             report.failures.append({stage->path.toLower(), reading.failure});
@@ -896,7 +906,7 @@ bool DB::reloadStage(Stage& stage, QString* reason) {
         return false;
     replaceRooms(stage, reading.rooms);
     stage.lastFileHash = reading.hash;
-    stage.fileUnreadable = false;
+    stage.setFileState(QString(), reading.renumberings);
     stage.clearChanged();
     return true;
 }
@@ -904,12 +914,7 @@ bool DB::reloadStage(Stage& stage, QString* reason) {
 void DB::replaceRooms(Stage& stage, StableList<Room>& rooms) {
     RoomListModel* model = stage.getModel();
     model->removeRows(0, model->rowCount());
-    stage.rooms.reserve(rooms.size());
-    for (Room& room : rooms) {
-        const int row = model->rowCount();
-        model->insertRows(row, 1);
-        stage.rooms[row] = std::move(room);
-    }
+    model->appendRooms(rooms);
 }
 
 bool DB::writeStageFile(const StableList<Room>& rooms, const QString& path) {
@@ -931,6 +936,7 @@ BatchReport DB::saveReport() {
         if (writeFileSafely(bytes, folder + stage->path.toLower())) {
             stage->clearChanged();
             stage->lastFileHash = contentHash(bytes);
+            stage->setFileState(QString(), {});
         } else {
             report.failures.append({stage->path.toLower(), QString()});
         }
@@ -1427,7 +1433,7 @@ BatchReport DB::importBinaryReport(const QString& folder) {
         }
         replaceRooms(*stage, rooms);
         stage->setChanged(true);
-        stage->fileUnreadable = false;
+        stage->setFileState(QString(), {});
     }
     return report;
 }
@@ -1465,7 +1471,7 @@ QString DB::exportRefusal(const Stage& stage, const QString& path,
                           const QSet<QString>& stageFiles) {
     if (!stagePathInsideFolder(stage.path))
         return QString::fromLatin1(stagePathOutsideReason);
-    if (stage.fileUnreadable && !stage.hasUnsavedChanges())
+    if (!stage.fileFailure().isEmpty() && !stage.hasUnsavedChanges())
         return QStringLiteral("not exported: its XML file could not be read");
     // A stage path without ".xml" keeps its name, so an export into the rooms folder would
     // put STB bytes in place of a stage's XML.
@@ -1649,8 +1655,24 @@ int RoomListModel::rowOf(const Room* room) const {
     return -1;
 }
 
+void RoomListModel::appendRooms(StableList<Room>& newRooms) {
+    if (newRooms.isEmpty())
+        return;
+    const int first = rooms.size();
+    beginInsertRows(QModelIndex(), first, first + newRooms.size() - 1);
+    rooms.reserve(newRooms.size());
+    for (Room& room : newRooms)
+        rooms.insert(rooms.size(), std::move(room));
+    endInsertRows();
+}
+
 void RoomListModel::roomChanged(int row) {
     emit dataChanged(index(row), index(row));
+    emit roomEdited(row);
+}
+
+void RoomListModel::roomEditedInPlace(int row) {
+    emit roomEdited(row);
 }
 
 bool RoomListModel::insertRoom(int row, const Room& room) {

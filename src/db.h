@@ -128,6 +128,15 @@ QList<QPoint> roomDoorSlots(int shape, int width, int height);
 
 // Stage
 
+// A room of a stage file that repeated the type and variant of an earlier room of the file, and
+// the free variant a load moved it to.
+struct Renumbering {
+    quint32 type;
+    quint32 oldVariant;
+    quint32 newVariant;
+    QString name;
+};
+
 // One stage of the game: a named list of rooms stored in one XML file, with its list model.
 class Stage : public QObject {
     Q_OBJECT
@@ -144,6 +153,12 @@ public:
     // read none (the file was missing or unreadable). A file whose hash differs was changed by
     // another program.
     const QByteArray& fileHash() const;
+    // Why the stage's file could not be read at the last load; empty once the stage's rooms came
+    // from its file, an import or a save.
+    const QString& fileFailure() const;
+    // The rooms that the last load or reload of the file moved to another variant. The file gives
+    // them the type and variant of an earlier room until the stage is saved.
+    const std::vector<Renumbering>& fileRenumberings() const;
 
     qint32 id = 0;
     QString name;
@@ -153,11 +168,18 @@ public:
     bool changed = false;
     RoomListModel* model;
 
+signals:
+    // The file's failure or renumberings changed.
+    void fileStateChanged();
+
 private:
     friend class DB;
-    // The stage's XML file could not be read at the last load, so its empty room list says
+    void setFileState(const QString& failure, const std::vector<Renumbering>& renumberings);
+
+    // When the stage's XML file could not be read at the last load, its empty room list says
     // nothing about the stage: exporting it as it is would wipe the game's copy.
-    bool fileUnreadable = false;
+    QString failure;
+    std::vector<Renumbering> renumberings;
     QByteArray lastFileHash;
 };
 
@@ -370,12 +392,23 @@ public:
     void reorderRooms(const QVector<int>& order);
     // The row of the room at that address, or -1 when the list holds no such room.
     int rowOf(const Room* room) const;
+    // Appends the rooms, moved out of newRooms, in one change of the list; their change flags
+    // stay as they are.
+    void appendRooms(StableList<Room>& newRooms);
     // Tells the views, and the filters that judge rooms by their text, that the room at row
     // changed.
     void roomChanged(int row);
+    // Tells those who follow the rooms' content that the room at row changed where the user is
+    // editing it: the views show it already, and the filter must not hide it while its name is
+    // being typed.
+    void roomEditedInPlace(int row);
 
     // The name shown for a room type: its entry in DB::roomTypeStrings, or its number.
     static QString roomTypeName(quint32 type);
+
+signals:
+    // A room's content changed, through roomChanged or roomEditedInPlace.
+    void roomEdited(int row);
 
 private:
     StableList<Room>& rooms;

@@ -5,6 +5,7 @@
 #include "db.h"
 #include "editorsettings.h"
 #include "main.h"
+#include "problemsdock.h"
 #include "settingsdialog.h"
 #include "stagefilewatcher.h"
 #include "wildcard.h"
@@ -118,6 +119,7 @@ MainWindow::MainWindow(QWidget* parent)
             &QStatusBar::showMessage);
     ui->roomWidget->setSpawnInspector(this);
     load_entity_config();
+    createProblemsDock();
     for (int i = 1; i <= 10; ++i)
         ui->entityTabBar->addTab(QString::number(i % 10));
     reportKeptStages();
@@ -203,6 +205,31 @@ void MainWindow::load_entity_config() {
     }
     setWindowTitle(
         QStringLiteral("Quorle Room Editor - %1").arg(editorSetting(SettingsKey::ResourcesPath)));
+}
+
+// Problems
+
+void MainWindow::createProblemsDock() {
+    problems = new ProblemListModel(this);
+    problems->checkStages(db->stages, &g_EntityConfig);
+    problemsDock = new ProblemsDock(problems, this);
+    addDockWidget(Qt::BottomDockWidgetArea, problemsDock);
+    ui->menuView->addAction(problemsDock->toggleViewAction());
+    ui->statusBar->addPermanentWidget(problemsDock->countLabel());
+    connect(problemsDock, &ProblemsDock::placeActivated, this, &MainWindow::showProblem);
+}
+
+void MainWindow::showProblem(const ProblemListModel::Place& place) {
+    if (!place.stage)
+        return;
+    const int row = place.room ? stageRoomRow(*place.stage, place.room) : -1;
+    if (row < 0) {
+        ui->stageListView->setCurrentIndex(stageListModel->index(db->stages.indexOf(place.stage)));
+        return;
+    }
+    showRoom(*place.stage, row, true);
+    if (place.cell)
+        ui->roomWidget->selectCell(*place.cell);
 }
 
 // Navigation
@@ -859,6 +886,7 @@ void MainWindow::settingsAccepted() {
     stageListModel->beginStageListReset();
     db->load();
     stageListModel->endStageListReset();
+    problems->checkStages(db->stages, &g_EntityConfig);
     fileWatcher->watch(db->stages, DB::cataloguePath());
 }
 

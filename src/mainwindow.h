@@ -3,6 +3,7 @@
 #include "EntityConfig.h"
 #include "autosavefolders.h"
 #include "clipboardactions.h"
+#include "problemlist.h"
 #include "roomwidget.h"
 #include "undocommands.h"
 
@@ -13,6 +14,7 @@
 
 class Autosaver;
 class DB;
+class ProblemsDock;
 class QAbstractItemModel;
 class QAction;
 class QCloseEvent;
@@ -136,6 +138,10 @@ private:
     QStringList keepUnsavedStages();
     void reportKeptStages();
 
+    void createProblemsDock();
+    // Shows the stage and room of a problem, and selects its door or spawn.
+    void showProblem(const ProblemListModel::Place& place);
+
     void startAutosave();
     void offerRecovery();
     // The number of stages that took their rooms from the copies.
@@ -155,6 +161,8 @@ private:
     QSortFilterProxyModel* roomFilterModel;
     SettingsDialog* settingsDialog;
     ClipboardActions* clipboardActions = nullptr;
+    ProblemListModel* problems;
+    ProblemsDock* problemsDock;
     QProcess* previewProcess = nullptr;
     // One undo history per stage; the current stage's is the active one.
     QUndoGroup* histories;

@@ -80,6 +80,123 @@ QString badWeight(float weight) {
     return QStringLiteral("weight %1 is not a positive number").arg(double(weight));
 }
 
+QString unreadableProblem(const QString& reason) {
+    return QStringLiteral("cannot read the stage file: %1").arg(reason);
+}
+
+QString pathOutsideProblem(const Stage& stage) {
+    return QStringLiteral("stage \"%1\" (\"%2\"): %3")
+        .arg(stage.name, stage.path, QString::fromLatin1(DB::stagePathOutsideReason));
+}
+
+// Checks one room as the editor holds it.
+class RoomChecker {
+public:
+    RoomChecker(const Room& room, const EntityConfig* catalogue)
+        : room(room)
+        , catalogue(catalogue) {}
+
+    QVector<RoomProblem> check() {
+        const QString storedName = DB::stbNameAfterRoundTrip(room.name);
+        if (storedName != room.name)
+            report(QStringLiteral("name-not-stb"),
+                   QStringLiteral("an STB file cannot hold the name: it comes back as \"%1\"")
+                       .arg(storedName));
+        if (!isGoodWeight(room.weight))
+            report(QStringLiteral("bad-weight"), QStringLiteral("room ") + badWeight(room.weight));
+        checkDoors();
+        checkSpawns();
+        // The export's repair and filter only ever shrink a room, so a room that fits as it
+        // is fits after them too, and only the others need the export's own copy.
+        const QString violation = DB::stbLimitViolation(room).isEmpty()
+                                      ? QString()
+                                      : DB::stbLimitViolation(DB::stbCopy(room));
+        if (!violation.isEmpty())
+            report(QStringLiteral("room-not-stb"),
+                   QStringLiteral("an STB file cannot hold the room (%1); the binary export "
+                                  "refuses its stage")
+                       .arg(violation));
+        return problems;
+    }
+
+private:
+    void checkDoors() {
+        const QList<QPoint> doorSlots = roomDoorSlots(room.shape, room.width, room.height);
+        const QList<int> blocked = DB::blockedOpenDoors(room);
+        for (int i = 0; i < room.doors.size(); ++i) {
+            const Room::Door& door = room.doors.at(i);
+            const QPoint place(door.x, door.y);
+            if (!doorSlots.contains(place))
+                report(QStringLiteral("door-off-slot"),
+                       QStringLiteral("door at %1 is not on a door slot of the room's shape")
+                           .arg(cell(door)),
+                       place);
+            else if (blocked.contains(i))
+                report(QStringLiteral("door-blocked"),
+                       QStringLiteral("open door at %1 is blocked by a spawn; the binary export "
+                                      "closes it")
+                           .arg(cell(door)),
+                       place);
+        }
+    }
+
+    void checkSpawns() {
+        // Unknown entities are reported once per room, at the first cell that holds them.
+        struct Unknown {
+            Room::Entry entry;
+            const Room::Spawn* firstSpawn = nullptr;
+            int cells = 0;
+        };
+        QMap<quint64, Unknown> unknown;
+        for (const Room::Spawn& spawn : room.spawns) {
+            if (spawn.entries.isEmpty())
+                continue;
+            const QPoint place(spawn.x, spawn.y);
+            if (roomCellType(room.shape, room.width, room.height, spawn.x, spawn.y) ==
+                CellOutside) {
+                const bool dropped = !DB::spawnInWritableArea(room, spawn);
+                report(QStringLiteral("spawn-outside-room"),
+                       QStringLiteral("spawn at %1 lies outside the room%2")
+                           .arg(cell(spawn),
+                                dropped ? QStringLiteral("; the next save drops it") : QString()),
+                       place);
+            }
+            for (const Room::Entry& entry : spawn.entries) {
+                if (!isGoodWeight(entry.weight))
+                    report(QStringLiteral("bad-weight"),
+                           QStringLiteral("entity %1 at %2: %3")
+                               .arg(triple(entry), cell(spawn), badWeight(entry.weight)),
+                           place);
+                if (catalogue && !catalogue->GetEntity(entry.type, entry.variant, entry.subtype)) {
+                    Unknown& seen = unknown[(quint64(entry.type) << 32) |
+                                            (quint64(entry.variant) << 16) | entry.subtype];
+                    if (seen.cells++ == 0) {
+                        seen.entry = entry;
+                        seen.firstSpawn = &spawn;
+                    }
+                }
+            }
+        }
+        for (const Unknown& seen : qAsConst(unknown)) {
+            const QString more =
+                seen.cells > 1 ? QStringLiteral(" and %1 more").arg(seen.cells - 1) : QString();
+            report(QStringLiteral("unknown-entity"),
+                   QStringLiteral("entity %1 at %2%3 is not in the entity catalogue")
+                       .arg(triple(seen.entry), cell(*seen.firstSpawn), more),
+                   QPoint(seen.firstSpawn->x, seen.firstSpawn->y));
+        }
+    }
+
+    void report(const QString& code, const QString& problem,
+                std::optional<QPoint> place = std::nullopt) {
+        problems.append({code, problem, place});
+    }
+
+    const Room& room;
+    const EntityConfig* catalogue;
+    QVector<RoomProblem> problems;
+};
+
 // Checks the rooms of one stage file, element by element.
 class StageChecker {
 public:
@@ -93,9 +210,9 @@ public:
         pugi::xml_document doc;
         const pugi::xml_parse_result result = DB::loadXmlFile(doc, path);
         if (!result) {
-            Finding finding = fileFinding(file, QStringLiteral("stage-unreadable"),
-                                          QStringLiteral("cannot read the stage file: %1")
-                                              .arg(QString::fromUtf8(result.description())));
+            Finding finding =
+                fileFinding(file, QStringLiteral("stage-unreadable"),
+                            unreadableProblem(QString::fromUtf8(result.description())));
             if (hasPosition(result))
                 finding.line = lines.lineAt(result.offset);
             return {finding};
@@ -113,111 +230,32 @@ private:
         ptrdiff_t offset;
     };
 
+    // Only the file knows of rooms that repeat a type and variant: the load renumbers them.
     void checkRoom(pugi::xml_node node) {
         Room room;
         DB::read_xml_room(node, room);
-        current = &room;
         offset = node.offset_debug();
 
-        const quint64 key = (quint64(room.type) << 32) | room.variant;
-        const auto first = firstUses.constFind(key);
+        const auto first = firstUses.constFind(roomKey(room));
         if (first == firstUses.constEnd())
-            firstUses.insert(key, {room.name, offset});
+            firstUses.insert(roomKey(room), {room.name, offset});
         else
-            report(QStringLiteral("duplicate-room"),
+            report(room, QStringLiteral("duplicate-room"),
                    QStringLiteral("type and variant already used by room \"%1\" on line %2; the "
                                   "editor gives this room another variant on load")
                        .arg(first->name)
                        .arg(lines.lineAt(first->offset)));
-
-        const QString storedName = DB::stbNameAfterRoundTrip(room.name);
-        if (storedName != room.name)
-            report(QStringLiteral("name-not-stb"),
-                   QStringLiteral("an STB file cannot hold the name: it comes back as \"%1\"")
-                       .arg(storedName));
-        if (!isGoodWeight(room.weight))
-            report(QStringLiteral("bad-weight"), QStringLiteral("room ") + badWeight(room.weight));
-        checkDoors(room);
-        checkSpawns(room);
-        // The export's repair and filter only ever shrink a room, so a room that fits as it
-        // is fits after them too, and only the others need the export's own copy.
-        const QString violation = DB::stbLimitViolation(room).isEmpty()
-                                      ? QString()
-                                      : DB::stbLimitViolation(DB::stbCopy(room));
-        if (!violation.isEmpty())
-            report(QStringLiteral("room-not-stb"),
-                   QStringLiteral("an STB file cannot hold the room (%1); the binary export "
-                                  "refuses its stage")
-                       .arg(violation));
+        for (const RoomProblem& problem : ::checkRoom(room, catalogue))
+            report(room, problem.code, problem.problem);
     }
 
-    void checkDoors(const Room& room) {
-        const QList<QPoint> doorSlots = roomDoorSlots(room.shape, room.width, room.height);
-        const QList<int> blocked = DB::blockedOpenDoors(room);
-        for (int i = 0; i < room.doors.size(); ++i) {
-            const Room::Door& door = room.doors.at(i);
-            if (!doorSlots.contains(QPoint(door.x, door.y)))
-                report(QStringLiteral("door-off-slot"),
-                       QStringLiteral("door at %1 is not on a door slot of the room's shape")
-                           .arg(cell(door)));
-            else if (blocked.contains(i))
-                report(QStringLiteral("door-blocked"),
-                       QStringLiteral("open door at %1 is blocked by a spawn; the binary export "
-                                      "closes it")
-                           .arg(cell(door)));
-        }
-    }
-
-    void checkSpawns(const Room& room) {
-        // Unknown entities are reported once per room, at the first cell that holds them.
-        struct Unknown {
-            Room::Entry entry;
-            const Room::Spawn* firstSpawn = nullptr;
-            int cells = 0;
-        };
-        QMap<quint64, Unknown> unknown;
-        for (const Room::Spawn& spawn : room.spawns) {
-            if (spawn.entries.isEmpty())
-                continue;
-            if (roomCellType(room.shape, room.width, room.height, spawn.x, spawn.y) ==
-                CellOutside) {
-                const bool dropped = !DB::spawnInWritableArea(room, spawn);
-                report(QStringLiteral("spawn-outside-room"),
-                       QStringLiteral("spawn at %1 lies outside the room%2")
-                           .arg(cell(spawn),
-                                dropped ? QStringLiteral("; the next save drops it") : QString()));
-            }
-            for (const Room::Entry& entry : spawn.entries) {
-                if (!isGoodWeight(entry.weight))
-                    report(QStringLiteral("bad-weight"),
-                           QStringLiteral("entity %1 at %2: %3")
-                               .arg(triple(entry), cell(spawn), badWeight(entry.weight)));
-                if (catalogue && !catalogue->GetEntity(entry.type, entry.variant, entry.subtype)) {
-                    Unknown& seen = unknown[(quint64(entry.type) << 32) |
-                                            (quint64(entry.variant) << 16) | entry.subtype];
-                    if (seen.cells++ == 0) {
-                        seen.entry = entry;
-                        seen.firstSpawn = &spawn;
-                    }
-                }
-            }
-        }
-        for (const Unknown& seen : qAsConst(unknown)) {
-            const QString more =
-                seen.cells > 1 ? QStringLiteral(" and %1 more").arg(seen.cells - 1) : QString();
-            report(QStringLiteral("unknown-entity"),
-                   QStringLiteral("entity %1 at %2%3 is not in the entity catalogue")
-                       .arg(triple(seen.entry), cell(*seen.firstSpawn), more));
-        }
-    }
-
-    void report(const QString& code, const QString& problem) {
+    void report(const Room& room, const QString& code, const QString& problem) {
         Finding finding = fileFinding(file, code, problem);
         finding.line = lines.lineAt(offset);
         finding.inRoom = true;
-        finding.type = current->type;
-        finding.variant = current->variant;
-        finding.name = current->name;
+        finding.type = room.type;
+        finding.variant = room.variant;
+        finding.name = room.name;
         findings.append(finding);
     }
 
@@ -226,7 +264,6 @@ private:
     LineIndex lines;
     const EntityConfig* catalogue;
     QHash<quint64, FirstUse> firstUses;
-    const Room* current = nullptr;
     ptrdiff_t offset = 0;
     QList<Finding> findings;
 };
@@ -244,14 +281,47 @@ StageFile stageFile(const Stage& stage) {
         return {QStringLiteral("rooms/") + name, DB::roomsFolder() + name, {}};
     // The finding names the catalogue, so that a pipeline joining its file to the resources
     // folder does not leave the folder either.
-    const QString problem =
-        QStringLiteral("stage \"%1\" (\"%2\"): %3")
-            .arg(stage.name, stage.path, QString::fromLatin1(DB::stagePathOutsideReason));
     const QString file = QStringLiteral("stages.xml");
-    return {file, QString(), {fileFinding(file, QStringLiteral("stage-path-outside"), problem)}};
+    return {file,
+            QString(),
+            {fileFinding(file, QStringLiteral("stage-path-outside"), pathOutsideProblem(stage))}};
 }
 
 } // namespace
+
+QVector<RoomProblem> checkRoom(const Room& room, const EntityConfig* catalogue) {
+    return RoomChecker(room, catalogue).check();
+}
+
+RoomProblem variantTakenProblem(const Room& first) {
+    return {QStringLiteral("variant-taken"),
+            QStringLiteral("type and variant already used by room \"%1\"; the next load gives "
+                           "this room another variant")
+                .arg(first.name),
+            std::nullopt};
+}
+
+RoomProblem renumberedProblem(const Room* first, quint32 fileVariant) {
+    const QString firstRoom =
+        first ? QStringLiteral("room \"%1\"").arg(first->name) : QStringLiteral("an earlier room");
+    return {QStringLiteral("duplicate-room"),
+            QStringLiteral("the stage file gives this room variant %1, as it does %2; the editor "
+                           "moved it on load, and the file keeps it until the stage is saved "
+                           "with a change")
+                .arg(fileVariant)
+                .arg(firstRoom),
+            std::nullopt};
+}
+
+std::optional<RoomProblem> stageFileProblem(const Stage& stage) {
+    if (!DB::stagePathInsideFolder(stage.path))
+        return RoomProblem{QStringLiteral("stage-path-outside"), pathOutsideProblem(stage),
+                           std::nullopt};
+    if (!stage.fileFailure().isEmpty())
+        return RoomProblem{QStringLiteral("stage-unreadable"),
+                           unreadableProblem(stage.fileFailure()), std::nullopt};
+    return std::nullopt;
+}
 
 QList<Finding> checkResources(const EntityConfig* catalogue) {
     QList<Finding> findings;

@@ -2,9 +2,36 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPoint>
 #include <QString>
+#include <QVector>
+
+#include <optional>
 
 class EntityConfig;
+class Stage;
+struct Room;
+
+// One problem of a room as the editor holds it, or of a stage's file.
+struct RoomProblem {
+    QString code; // stable, one per kind of problem
+    QString problem;
+    // The door or spawn the problem is about, when it is about one.
+    std::optional<QPoint> cell;
+};
+
+// The problems of the room on its own: its name, weights, doors and spawns, against the
+// catalogue (without one, no entity is unknown), and whether an STB record can hold it. They
+// come in a fixed order, the one the resources check lists them in.
+QVector<RoomProblem> checkRoom(const Room& room, const EntityConfig* catalogue);
+// A room whose type and variant the room first, earlier in its stage, already has.
+RoomProblem variantTakenProblem(const Room& first);
+// A room that the load moved to another variant: in the stage file it repeats the type and
+// variant of the room first, which is no longer in the stage when null.
+RoomProblem renumberedProblem(const Room* first, quint32 fileVariant);
+// Why the stage's rooms did not come from its file, when they did not: its path leads outside
+// the rooms folder, or the file could not be read.
+std::optional<RoomProblem> stageFileProblem(const Stage& stage);
 
 // One problem of a resources folder: in a room, or in a whole file.
 struct Finding {

@@ -351,6 +351,7 @@ void RoomStepRecorder::record(const QString& name, int mergeId) {
             RoomEditCommand::fromDifference(history, row, snapshot, *room, name, mergeId)) {
         history.push(step);
         takeSnapshot();
+        stage->getModel()->roomEditedInPlace(row);
     }
 }
 

@@ -144,6 +144,8 @@ private:
         checkHistories(action->name);
         if (!QTest::currentTestFailed())
             checkShown(action->name == QLatin1String("filter"));
+        if (!QTest::currentTestFailed())
+            checkProblems();
     }
 
     int randomIn(int low, int high) { return random.bounded(low, high + 1); }
@@ -471,6 +473,29 @@ private:
         QVERIFY(std::any_of(room->spawns.cbegin(), room->spawns.cend(), [&](const auto& s) {
             return s.x == spawn.x && s.y == spawn.y && s.entries.size() == spawn.entries.size();
         }));
+    }
+
+    // The Problems dock, which checks only the rooms that changed, lists what checking every room
+    // anew finds.
+    void checkProblems() {
+        const auto* live = window->findChild<ProblemListModel*>();
+        for (StageHistory* history : histories()) {
+            ProblemListModel fresh;
+            fresh.checkStages({&history->stage}, &g_EntityConfig);
+            QCOMPARE(problemRows(*live, history->stage.name), problemRows(fresh, QString()));
+        }
+    }
+    // The texts of the rows of a stage (any for none).
+    static QStringList problemRows(const ProblemListModel& problems, const QString& stage) {
+        QStringList rows;
+        for (int row = 0; row < problems.rowCount(); ++row) {
+            QString text;
+            for (int column = 0; column < ProblemListModel::ColumnCount; ++column)
+                text += problems.index(row, column).data().toString() + QLatin1Char('|');
+            if (stage.isEmpty() || text.startsWith(stage + QLatin1Char('|')))
+                rows << text;
+        }
+        return rows;
     }
 
     QRandomGenerator random;

@@ -1,0 +1,241 @@
+#include "problemlist.h"
+
+#include "db.h"
+#include "parallelmap.h"
+
+#include <algorithm>
+
+namespace {
+
+QString cellText(const std::optional<QPoint>& cell) {
+    return cell ? QStringLiteral("(%1, %2)").arg(cell->x()).arg(cell->y()) : QString();
+}
+
+QString roomText(const Room& room) {
+    return QStringLiteral("%1.%2 %3").arg(room.type).arg(room.variant).arg(room.name);
+}
+
+quint64 keyOf(quint32 type, quint32 variant) {
+    return (quint64(type) << 32) | variant;
+}
+
+} // namespace
+
+bool ProblemListModel::Row::operator==(const Row& other) const {
+    return room == other.room && roomText == other.roomText && problem.code == other.problem.code &&
+           problem.problem == other.problem.problem && problem.cell == other.problem.cell;
+}
+
+ProblemListModel::ProblemListModel(QObject* parent)
+    : QAbstractTableModel(parent) {}
+
+void ProblemListModel::checkStages(const QList<Stage*>& newStages,
+                                   const EntityConfig* newCatalogue) {
+    beginResetModel();
+    stopFollowing();
+    catalogue = newCatalogue;
+    stages.clear();
+    stages.resize(size_t(newStages.size()));
+    for (int i = 0; i < newStages.size(); ++i) {
+        stages[size_t(i)].stage = newStages.at(i);
+        stages[size_t(i)].name = newStages.at(i)->name;
+    }
+    // Rooms of different stages are checked side by side; nothing changes them meanwhile.
+    mapInParallel(stages, [this](StageProblems& stage) {
+        checkRooms(stage, 0, stage.stage->rooms.size() - 1);
+    });
+    problemCount = 0;
+    for (int i = 0; i < int(stages.size()); ++i) {
+        StageProblems& stage = stages[size_t(i)];
+        stage.rows = stageRows(stage);
+        stage.firstRow = problemCount;
+        problemCount += stage.rows.size();
+        follow(i);
+    }
+    endResetModel();
+    emit problemCountChanged(problemCount);
+}
+
+void ProblemListModel::stopFollowing() {
+    for (const StageProblems& stage : stages) {
+        if (stage.stage) {
+            disconnect(stage.stage, nullptr, this, nullptr);
+            disconnect(stage.stage->getModel(), nullptr, this, nullptr);
+        }
+    }
+}
+
+void ProblemListModel::follow(int index) {
+    Stage* stage = stages[size_t(index)].stage;
+    RoomListModel* model = stage->getModel();
+    const auto problemsOf = [this, index]() -> StageProblems& { return stages[size_t(index)]; };
+    const auto update = [this, index] { updateRows(index); };
+    connect(model, &RoomListModel::roomEdited, this, [this, problemsOf, update](int row) {
+        checkRooms(problemsOf(), row, row);
+        update();
+    });
+    connect(model, &QAbstractItemModel::rowsInserted, this,
+            [this, problemsOf, update](const QModelIndex&, int first, int last) {
+                checkRooms(problemsOf(), first, last);
+                update();
+            });
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this, problemsOf](const QModelIndex&, int first, int last) {
+                forgetRooms(problemsOf(), first, last);
+            });
+    connect(model, &QAbstractItemModel::modelReset, this, [this, problemsOf, update] {
+        StageProblems& problems = problemsOf();
+        problems.roomProblems.clear();
+        checkRooms(problems, 0, problems.stage->rooms.size() - 1);
+        update();
+    });
+    connect(model, &QAbstractItemModel::rowsRemoved, this, update);
+    connect(model, &QAbstractItemModel::rowsMoved, this, update);
+    connect(model, &QAbstractItemModel::layoutChanged, this, update);
+    connect(stage, &Stage::fileStateChanged, this, update);
+}
+
+void ProblemListModel::checkRooms(StageProblems& stage, int first, int last) {
+    for (int row = first; row <= last; ++row) {
+        const Room& room = stage.stage->rooms.at(row);
+        QVector<RoomProblem> problems = checkRoom(room, catalogue);
+        if (problems.isEmpty())
+            stage.roomProblems.remove(&room);
+        else
+            stage.roomProblems.insert(&room, problems);
+    }
+}
+
+void ProblemListModel::forgetRooms(StageProblems& stage, int first, int last) {
+    for (int row = first; row <= last; ++row)
+        stage.roomProblems.remove(&stage.stage->rooms.at(row));
+}
+
+// Problems that come from the stage as a whole go with the room they are about: a type and
+// variant that an earlier room has, and the file's repeated ones that the load moved.
+QVector<ProblemListModel::Row> ProblemListModel::stageRows(const StageProblems& problems) const {
+    QVector<Row> rows;
+    const Stage& stage = *problems.stage;
+    if (const std::optional<RoomProblem> fileProblem = stageFileProblem(stage))
+        rows.append({nullptr, QString(), *fileProblem});
+
+    QHash<quint64, const Room*> firstWithKey;
+    firstWithKey.reserve(stage.rooms.size());
+    for (const Room& room : stage.rooms) {
+        if (!firstWithKey.contains(roomKey(room)))
+            firstWithKey.insert(roomKey(room), &room);
+    }
+    // A room that took the new variant of a moved one later is not the moved room.
+    QHash<quint64, const Renumbering*> moved;
+    for (const Renumbering& renumbering : stage.fileRenumberings())
+        moved.insert(keyOf(renumbering.type, renumbering.newVariant), &renumbering);
+
+    for (const Room& room : stage.rooms) {
+        QVector<RoomProblem> found;
+        const Room* first = firstWithKey.value(roomKey(room));
+        if (first != &room)
+            found.append(variantTakenProblem(*first));
+        const Renumbering* renumbering = moved.value(roomKey(room));
+        if (renumbering && renumbering->name == room.name)
+            found.append(
+                renumberedProblem(firstWithKey.value(keyOf(room.type, renumbering->oldVariant)),
+                                  renumbering->oldVariant));
+        found += problems.roomProblems.value(&room);
+        if (found.isEmpty())
+            continue;
+        const QString text = roomText(room);
+        for (const RoomProblem& problem : qAsConst(found))
+            rows.append({&room, text, problem});
+    }
+    return rows;
+}
+
+void ProblemListModel::updateRows(int index) {
+    StageProblems& stage = stages[size_t(index)];
+    const QVector<Row> now = stageRows(stage);
+    QVector<Row>& before = stage.rows;
+    const int shorter = std::min(before.size(), now.size());
+    int same = 0;
+    while (same < shorter && before.at(same) == now.at(same))
+        ++same;
+    int sameAtEnd = 0;
+    while (sameAtEnd < shorter - same &&
+           before.at(before.size() - 1 - sameAtEnd) == now.at(now.size() - 1 - sameAtEnd))
+        ++sameAtEnd;
+    const int removed = before.size() - same - sameAtEnd;
+    const int added = now.size() - same - sameAtEnd;
+    const int at = stage.firstRow + same;
+    if (removed > 0) {
+        beginRemoveRows(QModelIndex(), at, at + removed - 1);
+        before.erase(before.begin() + same, before.begin() + same + removed);
+        moveLaterStages(index, -removed);
+        endRemoveRows();
+    }
+    if (added > 0) {
+        beginInsertRows(QModelIndex(), at, at + added - 1);
+        before = now;
+        moveLaterStages(index, added);
+        endInsertRows();
+    }
+    // Rows that compare equal may still point at rooms that moved within the stage.
+    before = now;
+    if (removed != added)
+        emit problemCountChanged(problemCount);
+}
+
+void ProblemListModel::moveLaterStages(int index, int by) {
+    for (size_t later = size_t(index) + 1; later < stages.size(); ++later)
+        stages[later].firstRow += by;
+    problemCount += by;
+}
+
+const ProblemListModel::StageProblems& ProblemListModel::stageOfRow(int row) const {
+    const auto after =
+        std::upper_bound(stages.begin(), stages.end(), row,
+                         [](int row, const StageProblems& stage) { return row < stage.firstRow; });
+    return *std::prev(after);
+}
+
+ProblemListModel::Place ProblemListModel::placeAt(int row) const {
+    if (row < 0 || row >= problemCount)
+        return Place();
+    const StageProblems& stage = stageOfRow(row);
+    const Row& problem = stage.rows.at(row - stage.firstRow);
+    return {stage.stage, problem.room, problem.problem.cell};
+}
+
+int ProblemListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : problemCount;
+}
+
+int ProblemListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant ProblemListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= problemCount ||
+        (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        return QVariant();
+    const StageProblems& stage = stageOfRow(index.row());
+    const Row& row = stage.rows.at(index.row() - stage.firstRow);
+    switch (index.column()) {
+    case StageColumn:
+        return stage.name;
+    case RoomColumn:
+        return row.roomText;
+    case CellColumn:
+        return cellText(row.problem.cell);
+    case CodeColumn:
+        return row.problem.code;
+    default:
+        return row.problem.problem;
+    }
+}
+
+QVariant ProblemListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QVariant();
+    static const char* const titles[] = {"Stage", "Room", "Cell", "Code", "Problem"};
+    return section >= 0 && section < ColumnCount ? QString::fromLatin1(titles[section])
+                                                 : QVariant();
+}

@@ -1,0 +1,43 @@
+#include "problemsdock.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableView>
+
+ProblemsDock::ProblemsDock(ProblemListModel* problems, QWidget* parent)
+    : QDockWidget(QStringLiteral("Problems"), parent)
+    , problems(problems)
+    , view(new QTableView(this))
+    , count(new QLabel(this)) {
+    setObjectName(QStringLiteral("problemsDock"));
+    toggleViewAction()->setObjectName(QStringLiteral("actionProblems"));
+    view->setObjectName(QStringLiteral("problemsView"));
+    view->setModel(problems);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setWordWrap(false);
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->horizontalHeader()->setStretchLastSection(true);
+    const int widths[] = {130, 170, 60, 130};
+    for (int column = 0; column < ProblemListModel::ProblemColumn; ++column)
+        view->setColumnWidth(column, widths[column]);
+    setWidget(view);
+    connect(view, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        emit placeActivated(this->problems->placeAt(index.row()));
+    });
+
+    count->setObjectName(QStringLiteral("problemCountLabel"));
+    connect(problems, &ProblemListModel::problemCountChanged, this, &ProblemsDock::showCount);
+    showCount(problems->rowCount());
+}
+
+QLabel* ProblemsDock::countLabel() const {
+    return count;
+}
+
+void ProblemsDock::showCount(int problemCount) {
+    count->setText(problemCount == 1 ? QStringLiteral("1 problem")
+                                     : QStringLiteral("%1 problems").arg(problemCount));
+}
