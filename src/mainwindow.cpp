@@ -4,6 +4,7 @@
 #include "autosaver.h"
 #include "db.h"
 #include "editorsettings.h"
+#include "finddock.h"
 #include "main.h"
 #include "settingsdialog.h"
 #include "stagefilewatcher.h"
@@ -116,6 +117,7 @@ MainWindow::MainWindow(QWidget* parent)
         new ClipboardActions(this, ui->menuEdit, ui->roomWidget, ui->roomListView, *this);
     connect(clipboardActions, &ClipboardActions::showMessage, ui->statusBar,
             &QStatusBar::showMessage);
+    createFindDock();
     ui->roomWidget->setSpawnInspector(this);
     load_entity_config();
     for (int i = 1; i <= 10; ++i)
@@ -183,6 +185,20 @@ void MainWindow::addHistoryAction(QAction* action, const char* name, QKeySequenc
             histories->redo();
     });
     ui->menuEdit->addAction(action);
+}
+
+// Find comes last in the Edit menu. Its results follow every step, undo and redo.
+void MainWindow::createFindDock() {
+    findDock = new FindDock(db->stages, this);
+    addDockWidget(Qt::RightDockWidgetArea, findDock);
+    findDock->hide();
+    ui->menuEdit->addSeparator();
+    QAction* find = ui->menuEdit->addAction(QStringLiteral("Find..."));
+    find->setObjectName(QStringLiteral("actionFind"));
+    find->setShortcut(QKeySequence::Find);
+    connect(find, &QAction::triggered, findDock, &FindDock::showQuery);
+    connect(findDock, &FindDock::roomActivated, this, &MainWindow::showFoundRoom);
+    connect(histories, &QUndoGroup::indexChanged, findDock, &FindDock::refresh);
 }
 
 void MainWindow::load_entity_config() {
@@ -735,6 +751,18 @@ void MainWindow::showRoom(Stage& stage, int row, bool reveal) {
     refreshListColours();
 }
 
+// The first matching cell becomes the current one, which the inspector shows; selecting it
+// first leaves all of them selected. A result from before the stages were replaced shows nothing.
+void MainWindow::showFoundRoom(Stage* stage, int row, const QList<QPoint>& cells) {
+    if (!db->stages.contains(stage) || row < 0 || row >= stage->rooms.size())
+        return;
+    showRoom(*stage, row, true);
+    if (cells.isEmpty())
+        return;
+    ui->roomWidget->selectCell(cells.first());
+    ui->roomWidget->selectCells(cells);
+}
+
 // Adjacent rows make one range: pasting hundreds of rooms selects them in a few ranges.
 void MainWindow::selectRooms(Stage& stage, const QVector<int>& rows) {
     if (&stage != currentStage())
@@ -860,6 +888,7 @@ void MainWindow::settingsAccepted() {
     db->load();
     stageListModel->endStageListReset();
     fileWatcher->watch(db->stages, DB::cataloguePath());
+    findDock->refresh();
 }
 
 // False when the user cancelled or a stage could not be saved.

@@ -13,6 +13,7 @@
 
 class Autosaver;
 class DB;
+class FindDock;
 class QAbstractItemModel;
 class QAction;
 class QCloseEvent;
@@ -99,6 +100,9 @@ private:
     void createHistoryActions();
     void addHistoryAction(QAction* action, const char* name, QKeySequence::StandardKey keys,
                           bool undo);
+    void createFindDock();
+    // Shows a room that Find found, with the cells of its matching entries selected.
+    void showFoundRoom(Stage* stage, int row, const QList<QPoint>& cells);
 
     void showCurrentStage();
     void attachStage(Stage& stage);
@@ -155,6 +159,7 @@ private:
     QSortFilterProxyModel* roomFilterModel;
     SettingsDialog* settingsDialog;
     ClipboardActions* clipboardActions = nullptr;
+    FindDock* findDock = nullptr;
     QProcess* previewProcess = nullptr;
     // One undo history per stage; the current stage's is the active one.
     QUndoGroup* histories;
