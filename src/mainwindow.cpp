@@ -4,6 +4,7 @@
 #include "autosaver.h"
 #include "db.h"
 #include "editorsettings.h"
+#include "finddock.h"
 #include "main.h"
 #include "problemsdock.h"
 #include "settingsdialog.h"
@@ -117,6 +118,7 @@ MainWindow::MainWindow(QWidget* parent)
         new ClipboardActions(this, ui->menuEdit, ui->roomWidget, ui->roomListView, *this);
     connect(clipboardActions, &ClipboardActions::showMessage, ui->statusBar,
             &QStatusBar::showMessage);
+    createFindDock();
     ui->roomWidget->setSpawnInspector(this);
     load_entity_config();
     createProblemsDock();
@@ -187,6 +189,20 @@ void MainWindow::addHistoryAction(QAction* action, const char* name, QKeySequenc
     ui->menuEdit->addAction(action);
 }
 
+// Find comes last in the Edit menu. Its results follow every step, undo and redo.
+void MainWindow::createFindDock() {
+    findDock = new FindDock(db->stages, this);
+    addDockWidget(Qt::RightDockWidgetArea, findDock);
+    findDock->hide();
+    ui->menuEdit->addSeparator();
+    QAction* find = ui->menuEdit->addAction(QStringLiteral("Find..."));
+    find->setObjectName(QStringLiteral("actionFind"));
+    find->setShortcut(QKeySequence::Find);
+    connect(find, &QAction::triggered, findDock, &FindDock::showQuery);
+    connect(findDock, &FindDock::roomActivated, this, &MainWindow::showFoundRoom);
+    connect(histories, &QUndoGroup::indexChanged, findDock, &FindDock::refresh);
+}
+
 void MainWindow::load_entity_config() {
     const QString warnings = loadEditorEntityFiles(g_EntityConfig);
     // The strips still point into the old catalogue; they must be refreshed before the warning
@@ -215,6 +231,7 @@ void MainWindow::createProblemsDock() {
     problemsDock = new ProblemsDock(problems, this);
     addDockWidget(Qt::BottomDockWidgetArea, problemsDock);
     ui->menuView->addAction(problemsDock->toggleViewAction());
+    ui->menuView->addAction(findDock->toggleViewAction());
     ui->statusBar->addPermanentWidget(problemsDock->countLabel());
     connect(problemsDock, &ProblemsDock::placeActivated, this, &MainWindow::showProblem);
 }
@@ -762,6 +779,18 @@ void MainWindow::showRoom(Stage& stage, int row, bool reveal) {
     refreshListColours();
 }
 
+// The first matching cell becomes the current one, which the inspector shows; selecting it
+// first leaves all of them selected. A result from before the stages were replaced shows nothing.
+void MainWindow::showFoundRoom(Stage* stage, int row, const QList<QPoint>& cells) {
+    if (!db->stages.contains(stage) || row < 0 || row >= stage->rooms.size())
+        return;
+    showRoom(*stage, row, true);
+    if (cells.isEmpty())
+        return;
+    ui->roomWidget->selectCell(cells.first());
+    ui->roomWidget->selectCells(cells);
+}
+
 // Adjacent rows make one range: pasting hundreds of rooms selects them in a few ranges.
 void MainWindow::selectRooms(Stage& stage, const QVector<int>& rows) {
     if (&stage != currentStage())
@@ -888,6 +917,7 @@ void MainWindow::settingsAccepted() {
     stageListModel->endStageListReset();
     problems->checkStages(db->stages, &g_EntityConfig);
     fileWatcher->watch(db->stages, DB::cataloguePath());
+    findDock->refresh();
 }
 
 // False when the user cancelled or a stage could not be saved.

@@ -14,6 +14,7 @@
 
 class Autosaver;
 class DB;
+class FindDock;
 class ProblemsDock;
 class QAbstractItemModel;
 class QAction;
@@ -101,6 +102,9 @@ private:
     void createHistoryActions();
     void addHistoryAction(QAction* action, const char* name, QKeySequence::StandardKey keys,
                           bool undo);
+    void createFindDock();
+    // Shows a room that Find found, with the cells of its matching entries selected.
+    void showFoundRoom(Stage* stage, int row, const QList<QPoint>& cells);
 
     void showCurrentStage();
     void attachStage(Stage& stage);
@@ -163,6 +167,7 @@ private:
     ClipboardActions* clipboardActions = nullptr;
     ProblemListModel* problems;
     ProblemsDock* problemsDock;
+    FindDock* findDock = nullptr;
     QProcess* previewProcess = nullptr;
     // One undo history per stage; the current stage's is the active one.
     QUndoGroup* histories;
