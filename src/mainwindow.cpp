@@ -230,6 +230,8 @@ void MainWindow::createProblemsDock() {
     problems->checkStages(db->stages, &g_EntityConfig);
     problemsDock = new ProblemsDock(problems, this);
     addDockWidget(Qt::BottomDockWidgetArea, problemsDock);
+    // A few rows, so that the canvas keeps its room.
+    resizeDocks({problemsDock}, {problemsDock->heightForRows(5)}, Qt::Vertical);
     ui->menuView->addAction(problemsDock->toggleViewAction());
     ui->menuView->addAction(findDock->toggleViewAction());
     ui->statusBar->addPermanentWidget(problemsDock->countLabel());

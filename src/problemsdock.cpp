@@ -19,6 +19,7 @@ ProblemsDock::ProblemsDock(ProblemListModel* problems, QWidget* parent)
     view->setWordWrap(false);
     view->verticalHeader()->hide();
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
     view->horizontalHeader()->setStretchLastSection(true);
     const int widths[] = {130, 170, 60, 130};
     for (int column = 0; column < ProblemListModel::ProblemColumn; ++column)
@@ -31,6 +32,11 @@ ProblemsDock::ProblemsDock(ProblemListModel* problems, QWidget* parent)
     count->setObjectName(QStringLiteral("problemCountLabel"));
     connect(problems, &ProblemListModel::problemCountChanged, this, &ProblemsDock::showCount);
     showCount(problems->rowCount());
+}
+
+int ProblemsDock::heightForRows(int rows) const {
+    return view->horizontalHeader()->sizeHint().height() +
+           rows * view->verticalHeader()->defaultSectionSize() + 2 * view->frameWidth();
 }
 
 QLabel* ProblemsDock::countLabel() const {

@@ -14,6 +14,8 @@ class ProblemsDock : public QDockWidget {
 public:
     ProblemsDock(ProblemListModel* problems, QWidget* parent);
 
+    // The height of the list with that many rows in sight.
+    int heightForRows(int rows) const;
     // The label that shows the number of problems, for the status bar.
     QLabel* countLabel() const;
 

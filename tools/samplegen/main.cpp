@@ -5,7 +5,8 @@
 // layout reads like a level sketch. Layouts are shared between stages; each stage brings its
 // own enemies. Before anything is written every room is checked: the map fits the shape's
 // floor, every entity is in the sample catalogue, and no open door is blocked by an obstacle
-// (the check the binary export makes).
+// (the check the binary export makes). A few rooms then get a flaw on purpose, for the
+// editor's Problems dock and quorle-cli check to find.
 
 #include "main.h"
 #include "EntityConfig.h"
@@ -45,6 +46,14 @@ struct Layout {
     std::vector<const char*> rows;
 };
 
+// A fault that a room of the sample keeps on purpose.
+enum class Flaw {
+    None,
+    BlockedDoor,   // the first open door has the stage's first enemy on the cell inside it
+    DoorOffSlot,   // a closed door on the top wall where the shape has no slot
+    UnknownEntity, // the middle cell holds an entity that the catalogue does not list
+};
+
 struct RoomPlan {
     const Layout& layout;
     quint32 type;
@@ -54,6 +63,7 @@ struct RoomPlan {
     float weight;
     const char* closedSides;    // any of "LRTB": the door slots on these walls start closed
     Triple special = {0, 0, 0}; // the boss ('M') or warden ('W') of the room
+    Flaw flaw = Flaw::None;
 };
 
 struct StagePlan {
@@ -383,6 +393,21 @@ std::vector<StagePlan> stagePlans() {
           {Landing, 16, 0, "Drowned Landing", 1, 1, "LR"},
           {Landing, 16, 1, "Ferry Steps", 1, 0.5f, "TB"},
           {SecretHollow, 7, 0, "Secret Cistern", 1, 1, ""}}},
+        // Lantern Depths keeps the sample's other flaws.
+        {"lantern_depths.xml",
+         {{{14, 1, 0}, {15, 1, 0}, {32, 0, 0}, {26, 0, 0}, {30, 0, 0}, {28, 0, 0}}},
+         {{LanternHall, 18, 0, "Hall of Nine Wicks", 5, 1, "TB"},
+          {Corners, 1, 0, "Wick Corners", 1, 1, ""},
+          {UrnCellar, 1, 1, "Tallow Cellar", 5, 1, "", {}, Flaw::UnknownEntity},
+          {NarrowPass, 1, 2, "Smoke Passage", 1, 1, ""},
+          {Swarm, 1, 3, "Moth Swarm", 5, 1, "", {}, Flaw::BlockedDoor},
+          {TwinHall, 1, 4, "Twin Lamps", 5, 1, "T"},
+          {SplitStones, 1, 5, "Cracked Sconces", 5, 1, "", {}, Flaw::DoorOffSlot},
+          {WellShaft, 1, 6, "Lamp Shaft", 5, 0.5f, ""},
+          {Chapel, 12, 0, "Chapel of Candles", 1, 1, "LR"},
+          {Stall, 2, 0, "Chandler's Stall", 1, 1, "LRB"},
+          {BossArena, 6, 0, "Old Lantern 2", 10, 1, "LRB", OldLantern},
+          {Landing, 16, 0, "Lamplighter's Landing", 1, 1, "TB"}}},
         {"ashen_undermire.xml",
          {{{11, 1, 0}, {18, 0, 0}, {25, 0, 0}, {30, 0, 0}, {21, 0, 0}, {24, 0, 0}}},
          {{Corners, 1, 0, "Ash Corners", 1, 1, ""},
@@ -470,7 +495,10 @@ public:
                     return false;
             }
         }
-        return doorsAreClear(room);
+        if (!doorsAreClear(room))
+            return false;
+        addFlaw(plan.flaw, roster, room);
+        return true;
     }
 
     bool loadCatalogue(const QString& sampleFolder) {
@@ -519,6 +547,25 @@ private:
             spawn.entries << entry;
         }
         return true;
+    }
+
+    static void addFlaw(Flaw flaw, const Roster& roster, Room& room) {
+        const auto entry = [](const Triple& entity) {
+            return Room::Entry{quint16(entity.type), quint16(entity.variant),
+                               quint16(entity.subtype), 1};
+        };
+        if (flaw == Flaw::BlockedDoor) {
+            const Room::Door& door =
+                *std::find_if(room.doors.begin(), room.doors.end(),
+                              [](const Room::Door& door) { return door.exists; });
+            room.getSpawn(qBound(0, int(door.x), room.width - 1),
+                          qBound(0, int(door.y), room.height - 1))
+                .entries = {entry(roster[0])};
+        } else if (flaw == Flaw::DoorOffSlot) {
+            room.doors.append(Room::Door(3, -1, false));
+        } else if (flaw == Flaw::UnknownEntity) {
+            room.getSpawn(room.width / 2, room.height / 2).entries = {entry({66, 0, 0})};
+        }
     }
 
     // The binary export's repair step names every open door that an obstacle blocks.
