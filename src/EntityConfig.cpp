@@ -196,6 +196,7 @@ QString EntityConfig::Load(const QString& entitiesPath, const QString& blacklist
                            [](const Entity& a, const Entity& b) { return !EntityCompare(a, b); });
     if (outOfOrder != entities.end())
         std::sort(entities.begin(), entities.end(), EntityCompare);
+    indexEntities();
     loadIcons(warnings);
     return warnings;
 }
@@ -262,14 +263,56 @@ void EntityConfig::takeIconListing() {
     icons.swap(listed);
 }
 
-const EntityConfig::Entity* EntityConfig::GetEntity(int type, int variant, int subtype) const {
+namespace {
+
+// The numbers of an entity as one key, which tells entities apart when their variants and
+// subtypes lie between 0 and 65535.
+quint64 entityKey(int type, int variant, int subtype) {
+    return (quint64(quint32(type)) << 32) | (quint64(quint16(variant)) << 16) | quint16(subtype);
+}
+
+bool fitsKey(const EntityConfig::Entity& entity) {
+    return entity.variant >= 0 && entity.variant <= 0xFFFF && entity.subtype >= 0 &&
+           entity.subtype <= 0xFFFF;
+}
+
+} // namespace
+
+// The first of entities with the same numbers keeps the key, as a search of the sorted list
+// would find it.
+void EntityConfig::indexEntities() {
+    positions.clear();
+    positions.reserve(int(entities.size()));
+    keysCollide = false;
+    for (size_t i = 0; i < entities.size(); ++i) {
+        const Entity& entity = entities[i];
+        keysCollide = keysCollide || !fitsKey(entity);
+        const quint64 key = entityKey(entity.type, entity.variant, entity.subtype);
+        if (!positions.contains(key))
+            positions.insert(key, int(i));
+    }
+}
+
+const EntityConfig::Entity* EntityConfig::exactEntity(int type, int variant, int subtype) const {
+    const auto position = positions.constFind(entityKey(type, variant, subtype));
+    if (position != positions.constEnd()) {
+        const Entity& entity = entities[size_t(*position)];
+        if (entity.type == type && entity.variant == variant && entity.subtype == subtype)
+            return &entity;
+    }
+    if (!keysCollide)
+        return nullptr;
     Entity key;
     key.type = type;
     key.variant = variant;
     key.subtype = subtype;
     const auto found = std::lower_bound(entities.begin(), entities.end(), key, EntityCompare);
-    if (found != entities.end() && !EntityCompare(key, *found))
-        return &*found;
+    return found != entities.end() && !EntityCompare(key, *found) ? &*found : nullptr;
+}
+
+const EntityConfig::Entity* EntityConfig::GetEntity(int type, int variant, int subtype) const {
+    if (const Entity* entity = exactEntity(type, variant, subtype))
+        return entity;
     if (subtype > 0)
         return GetEntity(type, variant, 0);
     if (variant > 0)

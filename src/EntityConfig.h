@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QMap>
 #include <QString>
@@ -54,11 +55,20 @@ private:
         QImage image;
     };
 
+    // Indexes the entities by their numbers, for GetEntity.
+    void indexEntities();
+    // The first entity with exactly these numbers, or null.
+    const Entity* exactEntity(int type, int variant, int subtype) const;
     void loadIcons(QString& warnings);
     void startIconListing(const QString& folder);
     void takeIconListing();
 
     std::vector<Entity> entities;
+    // Positions in entities by entityKey: rooms are checked and painted by looking up their
+    // entities one by one, faster through a hash than by searching the sorted list.
+    QHash<quint64, int> positions;
+    // Some entity has a variant or subtype that its key cannot hold, so keys may collide.
+    bool keysCollide = false;
     QMap<int, Icon> icons;
     // A large icon folder takes a while to list, so a load lists it on a thread of its own while
     // the window is being built; the first icon request, or the next load, takes the files in.
