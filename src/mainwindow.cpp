@@ -5,6 +5,7 @@
 #include "db.h"
 #include "editorsettings.h"
 #include "main.h"
+#include "replaceentitydialog.h"
 #include "settingsdialog.h"
 #include "stagefilewatcher.h"
 #include "wildcard.h"
@@ -116,6 +117,7 @@ MainWindow::MainWindow(QWidget* parent)
         new ClipboardActions(this, ui->menuEdit, ui->roomWidget, ui->roomListView, *this);
     connect(clipboardActions, &ClipboardActions::showMessage, ui->statusBar,
             &QStatusBar::showMessage);
+    createReplaceEntityAction();
     ui->roomWidget->setSpawnInspector(this);
     load_entity_config();
     for (int i = 1; i <= 10; ++i)
@@ -183,6 +185,30 @@ void MainWindow::addHistoryAction(QAction* action, const char* name, QKeySequenc
             histories->redo();
     });
     ui->menuEdit->addAction(action);
+}
+
+void MainWindow::createReplaceEntityAction() {
+    ui->menuEdit->addSeparator();
+    QAction* action = ui->menuEdit->addAction(QStringLiteral("Replace Entity..."));
+    action->setObjectName(QStringLiteral("actionReplaceEntity"));
+    connect(action, &QAction::triggered, this, &MainWindow::replaceEntity);
+}
+
+// One step per stage changed, each on its own stage's history.
+void MainWindow::replaceEntity() {
+    Stage* stage = currentStage();
+    const int row = stage ? shownRoomRow(*stage) : -1;
+    ReplaceEntityDialog dialog(stage != nullptr, row >= 0, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    finishPendingEdits();
+    const EntityReplacement replacement =
+        planEntityReplacement(dialog.request(), db->stages, stage, row);
+    for (const EntityReplacement::StageChanges& changes : replacement.stages) {
+        pushStep(*changes.stage, new SpawnEntriesCommand(history(*changes.stage), changes.rooms,
+                                                         QStringLiteral("Replace Entity")));
+    }
+    ui->statusBar->showMessage(replacement.summary());
 }
 
 void MainWindow::load_entity_config() {
@@ -733,6 +759,10 @@ void MainWindow::showRoom(Stage& stage, int row, bool reveal) {
     releasedRoom = nullptr;
     ui->roomWidget->setUpdatesEnabled(true);
     refreshListColours();
+}
+
+int MainWindow::shownRoomRow(Stage& stage) {
+    return &stage == currentStage() ? stageRoomRow(stage, ui->roomWidget->getRoom()) : -1;
 }
 
 // Adjacent rows make one range: pasting hundreds of rooms selects them in a few ranges.

@@ -56,6 +56,7 @@ public:
     StageHistory& history(Stage& stage) override;
     void releaseRooms(Stage& stage) override;
     void showRoom(Stage& stage, int row, bool reveal) override;
+    int shownRoomRow(Stage& stage) override;
     void roomsReordered(Stage& stage) override;
     void selectRooms(Stage& stage, const QVector<int>& rows) override;
 
@@ -99,6 +100,8 @@ private:
     void createHistoryActions();
     void addHistoryAction(QAction* action, const char* name, QKeySequence::StandardKey keys,
                           bool undo);
+    void createReplaceEntityAction();
+    void replaceEntity();
 
     void showCurrentStage();
     void attachStage(Stage& stage);
