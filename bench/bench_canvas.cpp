@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QFile>
 #include <QImage>
@@ -19,11 +20,14 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUndoGroup>
 #include <QUndoStack>
 
@@ -205,14 +209,15 @@ void BM_SwitchRoomCanvas(benchmark::State& state) {
 }
 BENCHMARK(BM_SwitchRoomCanvas)->Unit(benchmark::kMillisecond);
 
-// A resources folder with one stage of 600 rooms, whose entries name entities among the first
-// roomEntityCount of the catalogue, and the entity file of the generated catalogue of
-// entityCount, laid out for the editor: the catalogue's folder is its working folder.
+// A resources folder with stages of 600 rooms (one unless told), whose entries name entities
+// among the first roomEntityCount of the catalogue, and the entity file of the generated
+// catalogue of entityCount, laid out for the editor: the catalogue's folder is its working folder.
 class GeneratedWorkspace {
 public:
-    explicit GeneratedWorkspace(int entityCount, int roomEntityCount = LargeCatalogue)
+    explicit GeneratedWorkspace(int entityCount, int roomEntityCount = LargeCatalogue,
+                                int stageCount = 1)
         : generated(catalogue(entityCount))
-        , resources(1, RoomsPerStage, SpawnsPerRoom, roomEntityCount) {
+        , resources(stageCount, RoomsPerStage, SpawnsPerRoom, roomEntityCount) {
         QFile::copy(generated.entitiesPath(), resources.path() + QStringLiteral("/entities2.xml"));
         settings = std::make_unique<QSettings>(
             settingsFolder.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
@@ -273,11 +278,11 @@ BENCHMARK(BM_OpenWindow)
     ->MinTime(0.5)
     ->Unit(benchmark::kMillisecond);
 
-// The editor's window over the workspace with the large catalogue, its one stage shown.
+// The editor's window over the workspace with the large catalogue, its first stage shown.
 class EditorOverGeneratedStage {
 public:
-    EditorOverGeneratedStage()
-        : workspace(LargeCatalogue) {
+    explicit EditorOverGeneratedStage(int stageCount = 1, int roomEntityCount = LargeCatalogue)
+        : workspace(LargeCatalogue, roomEntityCount, stageCount) {
         workspace.use();
         window = openWindow();
         auto* stages = window->findChild<QListView*>(QStringLiteral("stageListView"));
@@ -504,6 +509,48 @@ void BM_PasteRooms(benchmark::State& state) {
 }
 BENCHMARK(BM_PasteRooms)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+// Entries that name only the catalogue's first 20 entities: each of them lies in about nine rooms
+// of ten.
+constexpr int CrowdedEntities = 20;
+constexpr int StageCount = 36;
+
+// Fills in the Replace Entity dialog as soon as it opens, and presses OK.
+void answerReplaceEntity(const QString& from, const QString& to) {
+    QTimer::singleShot(0, [from, to] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        dialog->findChild<QLineEdit*>(QStringLiteral("replaceFromEdit"))->setText(from);
+        dialog->findChild<QLineEdit*>(QStringLiteral("replaceWithEdit"))->setText(to);
+        dialog->findChild<QRadioButton*>(QStringLiteral("scopeAllButton"))->click();
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+}
+
+// Replace Entity over the 36 stages of 600 rooms through the Edit menu, until the window is idle
+// again, the first stage and its first room shown; each replace is undone untimed, one step on
+// each stage's history, and the undo's time reported.
+void BM_ReplaceEntityAllStages(benchmark::State& state) {
+    EditorOverGeneratedStage editor(StageCount, CrowdedEntities);
+    double undoSeconds = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        answerReplaceEntity(QStringLiteral("10.0.0"), QStringLiteral("10.1.0 Entity"));
+        editor.trigger("actionReplaceEntity");
+        QApplication::processEvents();
+        const auto replaced = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(replaced - start).count());
+        state.SetLabel(editor.mainWindow().statusBar()->currentMessage().toStdString());
+        const QList<QUndoStack*> histories = editor.mainWindow().findChild<QUndoGroup*>()->stacks();
+        for (QUndoStack* history : histories)
+            history->undo();
+        QApplication::processEvents();
+        undoSeconds +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - replaced).count();
+    }
+    state.counters["undo_ms"] =
+        benchmark::Counter(undoSeconds * 1e3, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_ReplaceEntityAllStages)->UseManualTime()->Unit(benchmark::kMillisecond);
+
 // Heap bytes in use.
 double heapBytes() {
     const struct mallinfo2 info = mallinfo2();
@@ -570,7 +617,8 @@ int main(int argc, char** argv) {
         {"BM_CopyAllCells", "", 16.0},
         {"BM_PasteCells", "", 16.0},
         {"BM_PasteRooms", "", 300.0},
-        {"BM_RecheckRoom", "", 2.0}};
+        {"BM_RecheckRoom", "", 2.0},
+        {"BM_ReplaceEntityAllStages", "", 300.0}};
     for (int step = PaintStep; step <= SortStep; ++step) {
         for (int redo = 0; redo < 2; ++redo) {
             targets.push_back(

@@ -7,6 +7,7 @@
 #include "finddock.h"
 #include "main.h"
 #include "problemsdock.h"
+#include "replaceentitydialog.h"
 #include "settingsdialog.h"
 #include "stagefilewatcher.h"
 #include "wildcard.h"
@@ -119,6 +120,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(clipboardActions, &ClipboardActions::showMessage, ui->statusBar,
             &QStatusBar::showMessage);
     createFindDock();
+    createReplaceEntityAction();
     ui->roomWidget->setSpawnInspector(this);
     load_entity_config();
     createProblemsDock();
@@ -201,6 +203,30 @@ void MainWindow::createFindDock() {
     connect(find, &QAction::triggered, findDock, &FindDock::showQuery);
     connect(findDock, &FindDock::roomActivated, this, &MainWindow::showFoundRoom);
     connect(histories, &QUndoGroup::indexChanged, findDock, &FindDock::refresh);
+}
+
+// Replace Entity goes after Find.
+void MainWindow::createReplaceEntityAction() {
+    QAction* action = ui->menuEdit->addAction(QStringLiteral("Replace Entity..."));
+    action->setObjectName(QStringLiteral("actionReplaceEntity"));
+    connect(action, &QAction::triggered, this, &MainWindow::replaceEntity);
+}
+
+// One step per stage changed, each on its own stage's history.
+void MainWindow::replaceEntity() {
+    Stage* stage = currentStage();
+    const int row = stage ? shownRoomRow(*stage) : -1;
+    ReplaceEntityDialog dialog(stage != nullptr, row >= 0, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    finishPendingEdits();
+    const EntityReplacement replacement =
+        planEntityReplacement(dialog.request(), db->stages, stage, row);
+    for (const EntityReplacement::StageChanges& changes : replacement.stages) {
+        pushStep(*changes.stage, new SpawnEntriesCommand(history(*changes.stage), changes.rooms,
+                                                         QStringLiteral("Replace Entity")));
+    }
+    ui->statusBar->showMessage(replacement.summary());
 }
 
 void MainWindow::load_entity_config() {
@@ -791,6 +817,10 @@ void MainWindow::showFoundRoom(Stage* stage, int row, const QList<QPoint>& cells
         return;
     ui->roomWidget->selectCell(cells.first());
     ui->roomWidget->selectCells(cells);
+}
+
+int MainWindow::shownRoomRow(Stage& stage) {
+    return &stage == currentStage() ? stageRoomRow(stage, ui->roomWidget->getRoom()) : -1;
 }
 
 // Adjacent rows make one range: pasting hundreds of rooms selects them in a few ranges.

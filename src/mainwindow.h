@@ -59,6 +59,7 @@ public:
     StageHistory& history(Stage& stage) override;
     void releaseRooms(Stage& stage) override;
     void showRoom(Stage& stage, int row, bool reveal) override;
+    int shownRoomRow(Stage& stage) override;
     void roomsReordered(Stage& stage) override;
     void selectRooms(Stage& stage, const QVector<int>& rows) override;
 
@@ -105,6 +106,8 @@ private:
     void createFindDock();
     // Shows a room that Find found, with the cells of its matching entries selected.
     void showFoundRoom(Stage* stage, int row, const QList<QPoint>& cells);
+    void createReplaceEntityAction();
+    void replaceEntity();
 
     void showCurrentStage();
     void attachStage(Stage& stage);

@@ -74,6 +74,26 @@ bool stepFindsRoom(bool found, const QString& step) {
     return found;
 }
 
+// Sets the entries of each change as the step leaves them: forward those after, first change
+// first; backward those before, last change first, so that a cell changed twice ends as it began.
+template <typename Change, typename SetEntries>
+void stepEntries(const QVector<Change>& changes, bool forward, SetEntries setEntries) {
+    if (forward) {
+        for (const Change& change : changes)
+            setEntries(change, change.after);
+    } else {
+        for (auto change = changes.crbegin(); change != changes.crend(); ++change)
+            setEntries(*change, change->before);
+    }
+}
+
+// The room's change flag as a step leaves it: unchanged only when the step takes it back to the
+// stage as saved. The room list, and its filter, see the room as the step left it.
+void roomStepped(StageHistory& history, int row, bool forward, bool changedBefore) {
+    history.stage.rooms[row].setChanged(forward || changedBefore || history.undoingSavedStep());
+    history.stage.getModel()->roomChanged(row);
+}
+
 } // namespace
 
 // Stage history
@@ -201,20 +221,52 @@ void RoomEditCommand::apply(bool forward) {
     Room& room = stage.rooms[row];
     if (fieldsChanged)
         setFields(room, forward ? fieldsAfter : fieldsBefore);
-    const auto setEntries = [&room](const QPoint& cell, const QList<Room::Entry>& entries) {
-        room.getSpawn(cell.x(), cell.y()).entries = entries;
-    };
-    if (forward) {
-        for (const SpawnChange& change : qAsConst(spawnChanges))
-            setEntries(change.cell, change.after);
-    } else {
-        for (auto change = spawnChanges.crbegin(); change != spawnChanges.crend(); ++change)
-            setEntries(change->cell, change->before);
-    }
-    room.setChanged(forward || changedBefore || history.undoingSavedStep());
-    // The room list, and its filter, see the room as the step left it.
-    stage.getModel()->roomChanged(row);
+    stepEntries(spawnChanges, forward,
+                [&room](const SpawnChange& change, const QList<Room::Entry>& entries) {
+                    room.getSpawn(change.cell.x(), change.cell.y()).entries = entries;
+                });
+    roomStepped(history, row, forward, changedBefore);
     history.host.showRoom(stage, row, true);
+}
+
+// Entries in many rooms
+
+SpawnEntriesCommand::SpawnEntriesCommand(StageHistory& history,
+                                         const QVector<RoomEntriesChange>& rooms,
+                                         const QString& name)
+    : history(history)
+    , rooms(rooms) {
+    setText(name);
+    changedBefore.reserve(rooms.size());
+    for (const RoomEntriesChange& room : rooms)
+        changedBefore.append(history.stage.rooms.at(room.row).hasUnsavedChanges());
+}
+
+void SpawnEntriesCommand::undo() {
+    apply(false);
+}
+
+void SpawnEntriesCommand::redo() {
+    apply(true);
+}
+
+void SpawnEntriesCommand::apply(bool forward) {
+    Stage& stage = history.stage;
+    if (!stepFindsRoom(rooms.last().row < stage.rooms.size(), text()))
+        return;
+    const int shownRow = history.host.shownRoomRow(stage);
+    if (shownRow >= 0)
+        history.host.releaseRooms(stage);
+    for (int i = 0; i < rooms.size(); ++i) {
+        Room& room = stage.rooms[rooms.at(i).row];
+        stepEntries(rooms.at(i).spawns, forward,
+                    [&room](const SpawnEntriesChange& change, const QList<Room::Entry>& entries) {
+                        room.spawns[change.spawn].entries = entries;
+                    });
+        roomStepped(history, rooms.at(i).row, forward, changedBefore.at(i));
+    }
+    if (shownRow >= 0)
+        history.host.showRoom(stage, shownRow, true);
 }
 
 // Inserted and removed rooms

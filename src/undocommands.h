@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db.h"
+#include "entityreplace.h"
 
 #include <QPoint>
 #include <QUndoCommand>
@@ -21,6 +22,8 @@ public:
     // Makes the room at row (none for -1) the current, shown room of the current stage;
     // revealing clears a filter that would hide it.
     virtual void showRoom(Stage& stage, int row, bool reveal) = 0;
+    // The row of the stage's room that the canvas shows, or -1 when it shows none of its rooms.
+    virtual int shownRoomRow(Stage& stage) = 0;
     // The stage's rooms changed places but kept their addresses, and the room list's filter
     // judged them anew: the room shown stays shown.
     virtual void roomsReordered(Stage& stage) = 0;
@@ -95,6 +98,26 @@ private:
     Room fieldsBefore;
     Room fieldsAfter;
     QVector<SpawnChange> spawnChanges;
+};
+
+// Changed entries in the spawns of many rooms of one stage ("Replace Entity"), applied all at
+// once: a step over hundreds of rooms does not show them one after the other, but shows again
+// the room that was shown.
+class SpawnEntriesCommand : public QUndoCommand {
+public:
+    SpawnEntriesCommand(StageHistory& history, const QVector<RoomEntriesChange>& rooms,
+                        const QString& name);
+
+    void undo() override;
+    void redo() override;
+
+private:
+    void apply(bool forward);
+
+    StageHistory& history;
+    QVector<RoomEntriesChange> rooms;
+    // Whether each room had unsaved changes before the step.
+    QVector<bool> changedBefore;
 };
 
 // Rooms inserted into or removed from a stage ("New", "Duplicate", "Delete", "Paste", "Cut"),

@@ -49,8 +49,10 @@ struct StageRecord {
 // follow its history and its saved state, and that the window shows the room list's room.
 class RandomEditor : public EditorFixture {
 public:
-    explicit RandomEditor(quint32 seed)
-        : random(seed) {
+    // Replace Entity takes part only when asked, so that the other seeds keep their runs.
+    RandomEditor(quint32 seed, bool replacing)
+        : replaceWeight(replacing ? 3 : 0)
+        , random(seed) {
         DB().exportBinaryReport(folder("stb"));
         answerWith(ModalAnswerer::choosePath(folder("stb"), QMessageBox::Yes));
         QGuiApplication::clipboard()->clear(); // left by an earlier run
@@ -75,6 +77,7 @@ private:
         const char* step;
         std::function<void()> run;
     };
+    const int replaceWeight;
     const QVector<Action> actions{
         {"click", 12, "Toggle Door", [this] { clickCell(randomCell()); }},
         {"hover", 2, "", [this] { hoverCell(randomCell()); }},
@@ -114,6 +117,7 @@ private:
         {"block", 3, "", [this] { toggleBlockedFile(random.bounded(2) ? "Caves" : "Basement"); }},
         {"resources", 2, "", [this] { changeResourcesFolder(); }},
         {"import", 1, "", [this] { importStages(); }},
+        {"replace", replaceWeight, "Replace Entity", [this] { replaceEntity(); }},
         {"undo", 10, "", [this] { trigger("actionUndo"); }},
         {"redo", 8, "", [this] { trigger("actionRedo"); }},
     };
@@ -376,6 +380,16 @@ private:
             if (history->count() == 0 && !history->isClean())
                 records[history->stage.name] = {{{0, DB::stageFileBytes(history->stage)}}, {}};
     }
+    // Entities the other actions add, and one the catalogue does not know; the room scope is
+    // disabled without a room shown, which leaves the stage's.
+    void replaceEntity() {
+        const QStringList entities{"10.0.0", "10.1.0", "13.0.0", "77.0.0"};
+        const QString from = entities.at(random.bounded(4)), to = entities.at(random.bounded(4));
+        const char* scope = QVector<const char*>{"scopeRoomButton", "scopeStageButton",
+                                                 "scopeAllButton"}[random.bounded(3)];
+        detail += QStringLiteral("%1 %2 %3 ").arg(from, to, scope);
+        EditorFixture::replaceEntity(from, to, scope);
+    }
     // The stages a save has to write then hold what their files hold, unless they are blocked.
     void recordSave(const std::function<void()>& save) {
         QStringList written;
@@ -411,6 +425,18 @@ private:
             indexesBefore[history->stage.name] = history->index();
     }
 
+    // A stage first met, as loaded. A replace over all stages may have made a step on it already,
+    // which is undone and redone to read the bytes before it.
+    static StageRecord firstRecord(StageHistory& history) {
+        const QByteArray bytes = DB::stageFileBytes(history.stage);
+        if (history.index() == 0)
+            return {{{0, bytes}}, bytes};
+        history.undo();
+        const QByteArray loaded = DB::stageFileBytes(history.stage);
+        history.redo();
+        return {{{0, loaded}, {1, bytes}}, loaded};
+    }
+
     // Every stage's bytes are those recorded at its history's index: a new step records them, a
     // step merged into the last one replaces them, undo and redo find them. A stage shown as
     // unchanged holds what it held when loaded or last saved.
@@ -421,7 +447,7 @@ private:
             const QByteArray bytes = DB::stageFileBytes(history->stage);
             const int index = history->index();
             if (!records.contains(history->stage.name))
-                records[history->stage.name] = {{{index, bytes}}, bytes}; // just loaded
+                records[history->stage.name] = firstRecord(*history);
             StageRecord& record = records[history->stage.name];
             const int old = indexesBefore.value(history->stage.name, index);
             moved = moved || index != old;
@@ -440,11 +466,12 @@ private:
         }
         if (!moving || !moved)
             return;
-        // The room of a step is shown when the step is undone or redone; a sort keeps it.
+        // The room of a step is shown when the step is undone or redone; a sort or a replace
+        // keeps the room shown.
         const bool removed = undone ? stepBefore == "New Room" || stepBefore == "Duplicate Room" ||
                                           stepBefore == "Paste Rooms"
                                     : stepBefore == "Delete Room" || stepBefore == "Cut Rooms";
-        if (stepBefore == "Sort Rooms")
+        if (stepBefore == "Sort Rooms" || stepBefore == "Replace Entity")
             QVERIFY(shownUnlessFiltered(shownBefore));
         else if (!removed)
             QVERIFY2(shown(), qPrintable(stepBefore));
@@ -521,15 +548,18 @@ class TestRandomEditing : public QObject {
 private slots:
     void randomActions_data() {
         QTest::addColumn<quint32>("seed");
+        QTest::addColumn<bool>("replacing");
         // 67 undoes, under a filter, a rename that the filter hid, after an import replaced the
         // rooms of the stage shown.
         for (quint32 seed : {20261207u, 4242u, 777u, 67u})
-            QTest::addRow("seed %u", seed) << seed;
+            QTest::addRow("seed %u", seed) << seed << false;
+        QTest::addRow("seed 1207 replacing") << 1207u << true;
     }
 
     void randomActions() {
         QFETCH(quint32, seed);
-        RandomEditor(seed).run(5000);
+        QFETCH(bool, replacing);
+        RandomEditor(seed, replacing).run(5000);
     }
 };
 

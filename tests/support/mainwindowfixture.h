@@ -11,12 +11,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -102,6 +104,17 @@ public:
     void trigger(const char* action) const { widget<QAction>(action)->trigger(); }
     void click(const char* button) const {
         QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton);
+    }
+    // Edit > Replace Entity..., with the dialog filled in and accepted as soon as it opens.
+    void replaceEntity(const QString& from, const QString& to, const char* scopeButton) const {
+        QTimer::singleShot(0, [=] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            dialog->findChild<QLineEdit*>("replaceFromEdit")->setText(from);
+            dialog->findChild<QLineEdit*>("replaceWithEdit")->setText(to);
+            dialog->findChild<QRadioButton*>(scopeButton)->click();
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        trigger("actionReplaceEntity");
     }
     void setName(const QString& name) const { widget<QLineEdit>("nameLine")->setText(name); }
     void setFilter(const QString& text) const {
