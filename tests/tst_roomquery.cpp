@@ -52,7 +52,7 @@ private slots:
         row("bad entity number", "entity:1.x", {},
             "\"entity:1.x\" is no entity number: give type.variant or type.variant.subtype");
         row("bad variant", "type:1.y", {}, "\"type:1.y\" has no variant number after the dot");
-        row("no such room type", "type:boss", {}, "No room type is called \"boss\"");
+        row("no such room type", "type:hop", {}, "No room type is called \"hop\"");
         row("unknown prefix", "room:x", {},
             "Unknown term \"room:\": search with words of room names, entity: or type:");
     }
