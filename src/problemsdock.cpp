@@ -1,5 +1,6 @@
 #include "problemsdock.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableView>

@@ -86,7 +86,7 @@ private slots:
         QTest::newRow("name") << RoomEdit([](Room& room) { room.name = "\u03a9"; })
                               << QStringList{"name-not-stb"};
         QTest::newRow("too many entries") << RoomEdit([](Room& room) {
-            room.getSpawn(2, 2).entries = QList<Room::Entry>(256, {13, 0, 0, 1});
+            room.getSpawn(2, 2).entries = QVector<Room::Entry>(256, {13, 0, 0, 1}).toList();
         }) << QStringList{"room-not-stb"};
     }
     void checkRoom() {
