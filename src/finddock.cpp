@@ -1,6 +1,7 @@
 #include "finddock.h"
 
 #include "EntityConfig.h"
+#include "listtable.h"
 #include "roomquery.h"
 
 #include <QHeaderView>
@@ -26,14 +27,7 @@ FindDock::FindDock(const QList<Stage*>& stages, QWidget* parent)
     results = new FindResultsModel(this);
     resultsView = new QTableView(content);
     resultsView->setObjectName(QStringLiteral("findResults"));
-    resultsView->setModel(results);
-    resultsView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    resultsView->setSelectionMode(QAbstractItemView::SingleSelection);
-    resultsView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    resultsView->setWordWrap(false);
-    resultsView->verticalHeader()->hide();
-    // Sizing rows or columns to their contents would measure every result.
-    resultsView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    setUpListTable(resultsView, results);
     QHeaderView* header = resultsView->horizontalHeader();
     header->setSectionResizeMode(FindResultsModel::RoomColumn, QHeaderView::Stretch);
     for (int count : {FindResultsModel::CellsColumn, FindResultsModel::EntriesColumn})

@@ -1,5 +1,7 @@
 #include "problemsdock.h"
 
+#include "listtable.h"
+
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,14 +15,7 @@ ProblemsDock::ProblemsDock(ProblemListModel* problems, QWidget* parent)
     setObjectName(QStringLiteral("problemsDock"));
     toggleViewAction()->setObjectName(QStringLiteral("actionProblems"));
     view->setObjectName(QStringLiteral("problemsView"));
-    view->setModel(problems);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setWordWrap(false);
-    view->verticalHeader()->hide();
-    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    setUpListTable(view, problems);
     view->horizontalHeader()->setStretchLastSection(true);
     const int widths[] = {130, 170, 60, 130};
     for (int column = 0; column < ProblemListModel::ProblemColumn; ++column)

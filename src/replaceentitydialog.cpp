@@ -58,6 +58,8 @@ QLineEdit* ReplaceEntityDialog::addEntityEdit(QFormLayout* form, const QString& 
     auto* completer = new QCompleter(entities, edit);
     edit->setObjectName(QLatin1String(name));
     edit->setPlaceholderText(QStringLiteral("type.variant.subtype"));
+    // Wide enough for an entity's numbers and a long name, as the completer offers them.
+    edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 36);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
     completer->setFilterMode(Qt::MatchContains);
     edit->setCompleter(completer);
