@@ -712,6 +712,8 @@ void MainWindow::on_actionImport_from_XML_triggered() {
     if (replaced)
         showCurrentStage();
     refreshListColours();
+    // An import replaces rooms outside the histories, whose steps Find follows.
+    findDock->refresh();
 }
 
 void MainWindow::on_actionExport_as_XML_2_triggered() {
@@ -1195,6 +1197,7 @@ bool MainWindow::reloadStage(Stage& stage) {
         showReplacedRoom(stage, shownRow, sameRoom, cell);
     }
     refreshListColours();
+    findDock->refresh();
     return reloaded;
 }
 
