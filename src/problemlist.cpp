@@ -47,6 +47,7 @@ void ProblemListModel::checkStages(const QList<Stage*>& newStages,
     problemCount = 0;
     for (int i = 0; i < int(stages.size()); ++i) {
         StageProblems& stage = stages[size_t(i)];
+        indexRooms(stage);
         stage.rows = stageRows(stage);
         stage.firstRow = problemCount;
         problemCount += stage.rows.size();
@@ -70,10 +71,8 @@ void ProblemListModel::follow(int index) {
     RoomListModel* model = stage->getModel();
     const auto problemsOf = [this, index]() -> StageProblems& { return stages[size_t(index)]; };
     const auto update = [this, index] { updateRows(index); };
-    connect(model, &RoomListModel::roomEdited, this, [this, problemsOf, update](int row) {
-        checkRooms(problemsOf(), row, row);
-        update();
-    });
+    connect(model, &RoomListModel::roomEdited, this,
+            [this, index](int row) { recheckRoom(index, row); });
     connect(model, &QAbstractItemModel::rowsInserted, this,
             [this, problemsOf, update](const QModelIndex&, int first, int last) {
                 checkRooms(problemsOf(), first, last);
@@ -85,7 +84,7 @@ void ProblemListModel::follow(int index) {
             });
     connect(model, &QAbstractItemModel::modelReset, this, [this, problemsOf, update] {
         StageProblems& problems = problemsOf();
-        problems.roomProblems.clear();
+        problems.rooms.clear();
         checkRooms(problems, 0, problems.stage->rooms.size() - 1);
         update();
     });
@@ -98,87 +97,111 @@ void ProblemListModel::follow(int index) {
 void ProblemListModel::checkRooms(StageProblems& stage, int first, int last) {
     for (int row = first; row <= last; ++row) {
         const Room& room = stage.stage->rooms.at(row);
-        QVector<RoomProblem> problems = checkRoom(room, catalogue);
-        if (problems.isEmpty())
-            stage.roomProblems.remove(&room);
-        else
-            stage.roomProblems.insert(&room, problems);
+        stage.rooms.insert(&room, {roomKey(room), room.name, checkRoom(room, catalogue)});
     }
 }
 
 void ProblemListModel::forgetRooms(StageProblems& stage, int first, int last) {
     for (int row = first; row <= last; ++row)
-        stage.roomProblems.remove(&stage.stage->rooms.at(row));
+        stage.rooms.remove(&stage.stage->rooms.at(row));
+}
+
+void ProblemListModel::recheckRoom(int index, int roomRow) {
+    StageProblems& stage = stages[size_t(index)];
+    const Room& room = stage.stage->rooms.at(roomRow);
+    const RoomCheck before = stage.rooms.value(&room);
+    checkRooms(stage, roomRow, roomRow);
+    if (before.key != roomKey(room) || before.name != room.name) {
+        updateRows(index);
+        return;
+    }
+    const auto byRoomRow = [](const Row& row, int roomRow) { return row.roomRow < roomRow; };
+    const auto first = std::lower_bound(stage.rows.cbegin(), stage.rows.cend(), roomRow, byRoomRow);
+    const auto last = std::lower_bound(first, stage.rows.cend(), roomRow + 1, byRoomRow);
+    replaceRows(index, int(first - stage.rows.cbegin()), int(last - stage.rows.cbegin()),
+                roomRows(stage, room, roomRow));
+}
+
+// A room that took the new variant of a moved one later is not the moved room.
+void ProblemListModel::indexRooms(StageProblems& problems) const {
+    const Stage& stage = *problems.stage;
+    problems.firstWithKey.clear();
+    problems.firstWithKey.reserve(stage.rooms.size());
+    for (const Room& room : stage.rooms) {
+        if (!problems.firstWithKey.contains(roomKey(room)))
+            problems.firstWithKey.insert(roomKey(room), &room);
+    }
+    problems.moved.clear();
+    for (const Renumbering& renumbering : stage.fileRenumberings())
+        problems.moved.insert(keyOf(renumbering.type, renumbering.newVariant), &renumbering);
 }
 
 // Problems that come from the stage as a whole go with the room they are about: a type and
 // variant that an earlier room has, and the file's repeated ones that the load moved.
+QVector<ProblemListModel::Row> ProblemListModel::roomRows(const StageProblems& problems,
+                                                          const Room& room, int roomRow) const {
+    QVector<RoomProblem> found;
+    const Room* first = problems.firstWithKey.value(roomKey(room));
+    if (first != &room)
+        found.append(variantTakenProblem(*first));
+    const Renumbering* renumbering = problems.moved.value(roomKey(room));
+    if (renumbering && renumbering->name == room.name)
+        found.append(renumberedProblem(
+            problems.firstWithKey.value(keyOf(room.type, renumbering->oldVariant)),
+            renumbering->oldVariant));
+    found += problems.rooms.value(&room).problems;
+    QVector<Row> rows;
+    const QString text = found.isEmpty() ? QString() : roomText(room);
+    for (const RoomProblem& problem : qAsConst(found))
+        rows.append({&room, roomRow, text, problem});
+    return rows;
+}
+
 QVector<ProblemListModel::Row> ProblemListModel::stageRows(const StageProblems& problems) const {
     QVector<Row> rows;
     const Stage& stage = *problems.stage;
     if (const std::optional<RoomProblem> fileProblem = stageFileProblem(stage))
-        rows.append({nullptr, QString(), *fileProblem});
-
-    QHash<quint64, const Room*> firstWithKey;
-    firstWithKey.reserve(stage.rooms.size());
-    for (const Room& room : stage.rooms) {
-        if (!firstWithKey.contains(roomKey(room)))
-            firstWithKey.insert(roomKey(room), &room);
-    }
-    // A room that took the new variant of a moved one later is not the moved room.
-    QHash<quint64, const Renumbering*> moved;
-    for (const Renumbering& renumbering : stage.fileRenumberings())
-        moved.insert(keyOf(renumbering.type, renumbering.newVariant), &renumbering);
-
-    for (const Room& room : stage.rooms) {
-        QVector<RoomProblem> found;
-        const Room* first = firstWithKey.value(roomKey(room));
-        if (first != &room)
-            found.append(variantTakenProblem(*first));
-        const Renumbering* renumbering = moved.value(roomKey(room));
-        if (renumbering && renumbering->name == room.name)
-            found.append(
-                renumberedProblem(firstWithKey.value(keyOf(room.type, renumbering->oldVariant)),
-                                  renumbering->oldVariant));
-        found += problems.roomProblems.value(&room);
-        if (found.isEmpty())
-            continue;
-        const QString text = roomText(room);
-        for (const RoomProblem& problem : qAsConst(found))
-            rows.append({&room, text, problem});
-    }
+        rows.append({nullptr, -1, QString(), *fileProblem});
+    for (int row = 0; row < stage.rooms.size(); ++row)
+        rows += roomRows(problems, stage.rooms.at(row), row);
     return rows;
 }
 
 void ProblemListModel::updateRows(int index) {
     StageProblems& stage = stages[size_t(index)];
-    const QVector<Row> now = stageRows(stage);
-    QVector<Row>& before = stage.rows;
-    const int shorter = std::min(before.size(), now.size());
+    indexRooms(stage);
+    replaceRows(index, 0, stage.rows.size(), stageRows(stage));
+}
+
+void ProblemListModel::replaceRows(int index, int first, int last, const QVector<Row>& now) {
+    StageProblems& stage = stages[size_t(index)];
+    QVector<Row>& rows = stage.rows;
+    const int shorter = std::min(last - first, int(now.size()));
     int same = 0;
-    while (same < shorter && before.at(same) == now.at(same))
+    while (same < shorter && rows.at(first + same) == now.at(same))
         ++same;
     int sameAtEnd = 0;
     while (sameAtEnd < shorter - same &&
-           before.at(before.size() - 1 - sameAtEnd) == now.at(now.size() - 1 - sameAtEnd))
+           rows.at(last - 1 - sameAtEnd) == now.at(now.size() - 1 - sameAtEnd))
         ++sameAtEnd;
-    const int removed = before.size() - same - sameAtEnd;
+    const int removed = last - first - same - sameAtEnd;
     const int added = now.size() - same - sameAtEnd;
-    const int at = stage.firstRow + same;
+    const int at = first + same;
     if (removed > 0) {
-        beginRemoveRows(QModelIndex(), at, at + removed - 1);
-        before.erase(before.begin() + same, before.begin() + same + removed);
+        beginRemoveRows(QModelIndex(), stage.firstRow + at, stage.firstRow + at + removed - 1);
+        rows.erase(rows.begin() + at, rows.begin() + at + removed);
         moveLaterStages(index, -removed);
         endRemoveRows();
     }
     if (added > 0) {
-        beginInsertRows(QModelIndex(), at, at + added - 1);
-        before = now;
+        beginInsertRows(QModelIndex(), stage.firstRow + at, stage.firstRow + at + added - 1);
+        rows.insert(at, added, now.at(same));
+        std::copy(now.begin() + same, now.begin() + same + added, rows.begin() + at);
         moveLaterStages(index, added);
         endInsertRows();
     }
-    // Rows that compare equal may still point at rooms that moved within the stage.
-    before = now;
+    // Rows that compare equal may still have moved within the stage.
+    std::copy(now.begin(), now.end(), rows.begin() + first);
     if (removed != added)
         emit problemCountChanged(problemCount);
 }

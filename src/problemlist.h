@@ -12,6 +12,7 @@
 
 class EntityConfig;
 class Stage;
+struct Renumbering;
 struct Room;
 
 // The problems of every stage as the editor holds it, one row each, in stage and room order:
@@ -48,18 +49,32 @@ signals:
 private:
     struct Row {
         const Room* room;
+        // The room's row in its stage, -1 for the stage's file; not compared, as it moves with
+        // rooms inserted or removed above it.
+        int roomRow;
         QString roomText;
         RoomProblem problem;
 
         bool operator==(const Row& other) const;
     };
 
+    // A room as last checked: the problems of the room on its own, and what the problems it
+    // has within its stage depend on.
+    struct RoomCheck {
+        quint64 key = 0;
+        QString name;
+        QVector<RoomProblem> problems;
+    };
+
     struct StageProblems {
         QPointer<Stage> stage;
         // Kept apart from the stage, which a load deletes before the next check.
         QString name;
-        // The problems of the stage's rooms on their own; a room without any has no entry.
-        QHash<const Room*, QVector<RoomProblem>> roomProblems;
+        QHash<const Room*, RoomCheck> rooms;
+        // As of the last update of all the stage's rows: the first room of each type and
+        // variant, and the rooms the load moved, by their type and new variant.
+        QHash<quint64, const Room*> firstWithKey;
+        QHash<quint64, const Renumbering*> moved;
         QVector<Row> rows;
         int firstRow = 0;
     };
@@ -68,10 +83,16 @@ private:
     void follow(int index);
     void checkRooms(StageProblems& stage, int first, int last);
     void forgetRooms(StageProblems& stage, int first, int last);
+    // A room checked again after an edit: only its rows change, unless its type, variant or
+    // name did, which other rooms' problems may name.
+    void recheckRoom(int index, int roomRow);
+    void indexRooms(StageProblems& stage) const;
+    QVector<Row> roomRows(const StageProblems& stage, const Room& room, int roomRow) const;
     QVector<Row> stageRows(const StageProblems& stage) const;
-    // Replaces the stage's rows by its current ones, removing and inserting only the rows
-    // between those that stayed the same at either end.
     void updateRows(int index);
+    // Replaces the rows from first to last (exclusive) of the stage's rows, removing and
+    // inserting only those between the rows that stayed the same at either end.
+    void replaceRows(int index, int first, int last, const QVector<Row>& now);
     void moveLaterStages(int index, int by);
     const StageProblems& stageOfRow(int row) const;
 
