@@ -258,6 +258,7 @@ void MainWindow::createProblemsDock() {
     addDockWidget(Qt::BottomDockWidgetArea, problemsDock);
     // A few rows, so that the canvas keeps its room.
     resizeDocks({problemsDock}, {problemsDock->heightForRows(5)}, Qt::Vertical);
+    // The View menu lists the docks, Problems first.
     ui->menuView->addAction(problemsDock->toggleViewAction());
     ui->menuView->addAction(findDock->toggleViewAction());
     ui->statusBar->addPermanentWidget(problemsDock->countLabel());

@@ -82,14 +82,9 @@ void ProblemListModel::follow(int index) {
             [this, problemsOf](const QModelIndex&, int first, int last) {
                 forgetRooms(problemsOf(), first, last);
             });
-    connect(model, &QAbstractItemModel::modelReset, this, [this, problemsOf, update] {
-        StageProblems& problems = problemsOf();
-        problems.rooms.clear();
-        checkRooms(problems, 0, problems.stage->rooms.size() - 1);
-        update();
-    });
+    // A room list changes by rows inserted, removed and reordered (a layout change), never
+    // by a reset or a move of rows.
     connect(model, &QAbstractItemModel::rowsRemoved, this, update);
-    connect(model, &QAbstractItemModel::rowsMoved, this, update);
     connect(model, &QAbstractItemModel::layoutChanged, this, update);
     connect(stage, &Stage::fileStateChanged, this, update);
 }
@@ -122,7 +117,6 @@ void ProblemListModel::recheckRoom(int index, int roomRow) {
                 roomRows(stage, room, roomRow));
 }
 
-// A room that took the new variant of a moved one later is not the moved room.
 void ProblemListModel::indexRooms(StageProblems& problems) const {
     const Stage& stage = *problems.stage;
     problems.firstWithKey.clear();
@@ -144,6 +138,7 @@ QVector<ProblemListModel::Row> ProblemListModel::roomRows(const StageProblems& p
     const Room* first = problems.firstWithKey.value(roomKey(room));
     if (first != &room)
         found.append(variantTakenProblem(*first));
+    // A room that took the new variant of a moved one later is not the moved room.
     const Renumbering* renumbering = problems.moved.value(roomKey(room));
     if (renumbering && renumbering->name == room.name)
         found.append(renumberedProblem(
