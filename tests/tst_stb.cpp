@@ -247,6 +247,10 @@ void TestStb::exportSkipsStagesItMustNotWrite() {
     db.stages[0]->setChanged(true);
     QVERIFY(!db.exportBinaryReport(folder).failed("lost.stb"));
     QVERIFY(workspace.read("stb/lost.stb").startsWith("STB1\x01"));
+    // Saved, they are in its file.
+    QVERIFY(db.saveReport().isEmpty());
+    QVERIFY(db.stages[0]->fileFailure().isEmpty());
+    QVERIFY(!db.exportBinaryReport(folder).failed("lost.stb"));
 }
 
 void TestStb::importHeadersAndFileLists() {
